@@ -1,0 +1,52 @@
+#include "apdu/select.h"
+
+#include "app/console.h"
+#include "apdu/transmit.h"
+
+LONG select_aid(DWORD& receive_length, SCARDHANDLE card, DWORD protocol, const HexString& aid,
+                std::uint8_t* receive) {
+  // Lc comes from the length of the text; the catalogue's texts are whole
+  // digit pairs.
+  ByteBuffer command = concat(from_hex("00a40400"), static_cast<std::uint8_t>((aid.size() >> 1) & 0xFF));
+  command = concat(std::move(command), from_hex(aid));
+  command = concat(std::move(command), static_cast<std::uint8_t>(0x00));
+  if (debug_mode) console_log(0, "send: '%s' ", to_hex(command).c_str());
+  return transmit_apdu(command, receive, receive_length, card, protocol);
+}
+
+bool select_accepted(const std::uint8_t* receive, DWORD receive_length) {
+  return !(receive_length == 2 && receive[0] != 0x61);
+}
+
+void read_response(std::uint8_t le, std::uint8_t* receive, DWORD& receive_length, SCARDHANDLE card,
+                   DWORD protocol) {
+  const ByteBuffer command = concat(from_hex("00C00000"), le);
+  receive_length = RECEIVE_AREA_SIZE;
+  if (debug_mode) console_log(0, "send: '%s' (read_response)", to_hex(command).c_str());
+  transmit_apdu(command, receive, receive_length, card, protocol);
+}
+
+bool try_select(const HexString& aid, std::uint8_t* receive, DWORD& receive_length, SCARDHANDLE card,
+                DWORD protocol) {
+  receive_length = RECEIVE_AREA_SIZE;
+  const LONG result = select_aid(receive_length, card, protocol, aid, receive);
+  if (result != SCARD_S_SUCCESS) {
+    console_log(0, "failed to select AID (transmit failed): '%x'", pcsc_code(result));
+    return false;
+  }
+  if (!select_accepted(receive, receive_length)) {
+    if (debug_mode) console_log(0, "failed to select AID: '%s' : %s", aid.c_str(), to_hex(receive, 2).c_str());
+    return false;
+  }
+  console_log(0, "AID '%s' selected", aid.c_str());
+  read_response(receive[1], receive, receive_length, card, protocol);
+  return true;
+}
+
+void select_aid_from_list(const std::vector<HexString>& aids, SCARDHANDLE card, DWORD protocol) {
+  std::uint8_t receive[RECEIVE_AREA_SIZE];
+  DWORD receive_length = RECEIVE_AREA_SIZE;
+  for (const HexString& aid : aids) {
+    if (try_select(aid, receive, receive_length, card, protocol)) return;
+  }
+}

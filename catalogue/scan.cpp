@@ -1,0 +1,15 @@
+#include "catalogue/scan.h"
+
+#include <cstdint>
+
+#include "apdu/select.h"
+#include "apdu/transmit.h"
+
+void scan_catalogue(FoundAidList& found, SCARDHANDLE card, DWORD protocol, const AidRecord* catalogue) {
+  std::uint8_t receive[RECEIVE_AREA_SIZE];
+  DWORD receive_length = RECEIVE_AREA_SIZE;
+  // Only the empty aid of the end-of-list row ends the walk.
+  for (const AidRecord* row = catalogue; !row->aid.empty(); ++row) {
+    if (try_select(row->aid, receive, receive_length, card, protocol)) found.push_back(row);
+  }
+}

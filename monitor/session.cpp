@@ -1,0 +1,56 @@
+#include "app/console.h"
+#include "apdu/hex.h"
+#include "apdu/serial.h"
+#include "catalogue/scan.h"
+#include "monitor/monitor.h"
+
+namespace {
+const char RULE[] = "---------------------------------------";
+}
+
+SessionResult run_card_session(SCARDCONTEXT context, const SCARD_READERSTATEW& entry) {
+  SessionResult outcome;
+  SCARDHANDLE card = 0;
+  DWORD protocol = 0;
+  const LONG connected = SCardConnectW(context, entry.szReader, SCARD_SHARE_SHARED,
+                                       SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &card, &protocol);
+  if (connected != SCARD_S_SUCCESS) {
+    console_log(0, "connect res %x", pcsc_code(connected));
+    if (connected == SCARD_W_REMOVED_CARD) {
+      console_log(0, "card removed");
+      return outcome;
+    }
+    console_log(0, "connect error %x", pcsc_code(connected));
+    Sleep(RETRY_PAUSE_MS);
+    outcome.stop_code = pcsc_code(connected);
+    return outcome;
+  }
+
+  // The ATR the last status-change wait stored for this reader.
+  const DWORD atr_length = entry.cbAtr < sizeof entry.rgbAtr ? entry.cbAtr : static_cast<DWORD>(sizeof entry.rgbAtr);
+  console_log(1, "ATR: '%s'", to_hex(entry.rgbAtr, atr_length).c_str());
+  console_log(1, "detecting AIDs...");
+
+  {
+    FoundAidList found;
+    scan_catalogue(found, card, protocol);
+    if (found.empty()) {
+      console_log(1, "failed to read AID list => retrying");
+    } else {
+      for (const AidRecord* row : found) {
+        console_log(1, "%s", RULE);
+        console_log(1, "found AID:   '%s'", row->aid.c_str());
+        console_log(1, "name:        '%s'", row->name.c_str());
+        console_log(1, "description: '%s'", row->description.c_str());
+        console_log(1, "vendor:      '%s'", row->vendor.c_str());
+        read_card_serial(row->aid, card, protocol);
+        console_log(1, "%s", RULE);
+      }
+      outcome.reported = true;
+    }
+  }
+
+  console_log(0, "disconnect reader");
+  SCardDisconnect(card, SCARD_RESET_CARD);
+  return outcome;
+}

@@ -1,0 +1,62 @@
+// The PC/SC interface as the rest of Quillon sees it: Windows' spelling of the
+// smart-card API (wide-character reader names, SCARD_READERSTATEW, Sleep,
+// WideCharToMultiByte). On Windows these are WinSCard's and kernel32's own;
+// elsewhere the adapter in pcsc_adapter.cpp supplies them on top of
+// pcsc-lite's UTF-8 interface.
+#pragma once
+
+#include <cstdint>
+
+#ifdef _WIN32
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <winscard.h>
+
+#else  // pcsc-lite (Linux) or the PCSC framework (macOS)
+
+#ifdef __APPLE__
+#include <PCSC/winscard.h>
+#include <PCSC/wintypes.h>
+#else
+#include <PCSC/winscard.h>
+#endif
+
+// UTF-16 code unit, as WCHAR is on Windows.
+typedef char16_t WCHAR;
+typedef WCHAR* LPWSTR;
+typedef const WCHAR* LPCWSTR;
+typedef BOOL* LPBOOL;
+typedef unsigned int UINT;
+
+#define CP_UTF8 65001u
+
+// pcsc-lite keeps 33 ATR bytes; the wide structure has Windows' 36.
+typedef struct {
+  LPCWSTR szReader;
+  void* pvUserData;
+  DWORD dwCurrentState;
+  DWORD dwEventState;
+  DWORD cbAtr;
+  unsigned char rgbAtr[36];
+} SCARD_READERSTATEW, *PSCARD_READERSTATEW, *LPSCARD_READERSTATEW;
+
+LONG SCardListReadersW(SCARDCONTEXT hContext, LPCWSTR mszGroups, LPWSTR mszReaders, LPDWORD pcchReaders);
+LONG SCardGetStatusChangeW(SCARDCONTEXT hContext, DWORD dwTimeout, LPSCARD_READERSTATEW rgReaderStates,
+                           DWORD cReaders);
+LONG SCardConnectW(SCARDCONTEXT hContext, LPCWSTR szReader, DWORD dwShareMode, DWORD dwPreferredProtocols,
+                   LPSCARDHANDLE phCard, LPDWORD pdwActiveProtocol);
+int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
+                        int cbMultiByte, LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar);
+void Sleep(DWORD dwMilliseconds);
+
+#endif
+
+// PC/SC result codes are 32-bit values; pcsc-lite holds them in a 64-bit LONG
+// on 64-bit Linux, WinSCard in a signed 32-bit one. This gives the 32-bit
+// value for printing ("%x", "%08X") without sign extension.
+inline unsigned int pcsc_code(LONG result) {
+  return static_cast<unsigned int>(static_cast<std::uint32_t>(result));
+}
