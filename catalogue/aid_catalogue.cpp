@@ -1,0 +1,380 @@
+// The built-in catalogue of known smart-card applications.
+//
+// One row per application identifier: the aid itself, the organisation that
+// holds its RID (the first five bytes) and that organisation's country, a
+// short name, a longer note and a family label. Rows stand in ascending aid
+// order; an aid that carries two different applications appears on two
+// adjacent rows. The final row has an empty aid and closes the table, so a
+// walk stops there without needing a row count.
+//
+// Texts are Windows-1252 and are kept byte for byte: 0xE9 and 0xFC are the
+// accented letters and 0x92 is the typographic apostrophe. A field that has
+// no value holds NoValueMark, never an empty text; only the closing row has
+// empty texts. A hex escape followed by a hex digit would swallow that digit,
+// so in such a place the literal is split in two, as in "Caf\xE9" "e".
+//
+// Where the holder of a RID could not be identified, the vendor says so
+// instead of guessing, and the country is "Unknown" (for national RIDs the
+// country follows from the ISO 3166 code inside the RID).
+
+#include "catalogue/aid_catalogue.h"
+
+// Row numbers in the comments count from 1.
+const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
+    // 315041592E: Visa International
+    /*   1 */ {"315041592E5359532E4444463031", "Visa International", "United States", "Visa Payment System Environment - PSE (1PAY.SYS.DDF01)", NoValueMark, NoValueMark},
+    // 325041592E: Visa International
+    /*   2 */ {"325041592E5359532E4444463031", "Visa International", "United States", "Visa Proximity Payment System Environment - PPSE (2PAY.SYS.DDF01)", "Visa payWave for Mobile", NoValueMark},
+    // 44464D4641: None (ASCII file name, no registered RID)
+    /*   3 */ {"44464D46412E44466172653234313031", "None (ASCII file name, no registered RID)", "Not applicable", "Fare application DFMFA.DFare24101", "File selected by an ASCII name (DFMFA.DFare24101), apparently a transport fare application", NoValueMark},
+    // A000000001: MUSCLE project
+    /*   4 */ {"A00000000101", "MUSCLE project", "United States", "MUSCLE Card Applet", "Open-source MUSCLE Java Card applet for keys, PINs and objects", NoValueMark},
+    // A000000003: Visa International
+    /*   5 */ {"A000000003000000", "Visa International", "United States", "Visa Card Manager", "Visa Open Platform card manager (issuer security domain)", "GP"},
+    /*   6 */ {"A00000000300037561", "Visa International", "United States", "Visa Bonuscard", NoValueMark, NoValueMark},
+    /*   7 */ {"A00000000305076010", "Visa International", "United States", "VISA ELO Credit", NoValueMark, "EMV"},
+    /*   8 */ {"A0000000031010", "Visa International", "United States", "VISA Debit/Credit (Classic)", "Standard/Gold VISA credit card", "EMV"},
+    /*   9 */ {"A000000003101001", "Visa International", "United States", "VISA Credit", NoValueMark, "EMV"},
+    /*  10 */ {"A000000003101002", "Visa International", "United States", "VISA Debit", NoValueMark, "EMV"},
+    /*  11 */ {"A0000000032010", "Visa International", "United States", "VISA Electron", "Visa Electron debit card", "EMV"},
+    /*  12 */ {"A0000000032020", "Visa International", "United States", "V PAY", "V PAY European debit card (chip and PIN)", "EMV"},
+    /*  13 */ {"A0000000033010", "Visa International", "United States", "VISA Interlink", "Visa Interlink point-of-sale debit network", "EMV"},
+    /*  14 */ {"A0000000034010", "Visa International", "United States", "VISA Specific", "Visa application reserved for specific use (4010)", "EMV"},
+    /*  15 */ {"A0000000035010", "Visa International", "United States", "VISA Specific", "Visa application reserved for specific use (5010)", "EMV"},
+    /*  16 */ {"A000000003534441", "Visa International", "United States", "Visa Security Domain (SDA)", NoValueMark, "GP"},
+    /*  17 */ {"A0000000035350", "Visa International", "United States", "Visa Security Domain (SP)", "Supplementary security domain of a Visa Open Platform card", "GP"},
+    /*  18 */ {"A000000003535041", "Visa International", "United States", "Visa Security Domain (SPA)", "Security domain application of a Visa Open Platform card", "GP"},
+    /*  19 */ {"A0000000036010", "Visa International", "United States", "Domestic Visa Cash Stored Value", NoValueMark, "EMV"},
+    /*  20 */ {"A0000000036020", "Visa International", "United States", "International Visa Cash Stored Value", NoValueMark, "EMV"},
+    /*  21 */ {"A0000000038002", "Visa International", "United States", "VISA Auth DynamicPassCode Authentication (DPA)", "Visa chip authentication generating one-time passcodes", "EMV"},
+    /*  22 */ {"A0000000038010", "Visa International", "United States", "VISA Plus", "Visa Plus ATM network", "EMV"},
+    /*  23 */ {"A0000000039010", "Visa International", "United States", "VISA Loyalty", NoValueMark, "EMV"},
+    /*  24 */ {"A000000003999910", "Visa International", "United States", "VISA ATM", NoValueMark, "EMV"},
+    // A000000004: Mastercard International
+    /*  25 */ {"A0000000040000", "Mastercard International", "United States", "MasterCard Card Manager", "Security Domain", "GP"},
+    /*  26 */ {"A00000000401", "Mastercard International", "United States", "MasterCard PayPass", "Mastercard\x92s contactless application (short AID)", "EMV"},
+    /*  27 */ {"A0000000041010", "Mastercard International", "United States", "MasterCard Credit", "Standard MasterCard", "EMV"},
+    /*  28 */ {"A00000000410101213", "Mastercard International", "United States", "MasterCard Credit", "MasterCard credit application with extended PIX 1213", "EMV"},
+    /*  29 */ {"A00000000410101215", "Mastercard International", "United States", "MasterCard Credit", "MasterCard credit application with extended PIX 1215", "EMV"},
+    /*  30 */ {"A0000000041010BB5449435301", "Mastercard International", "United States", "MasterCard Credit (TICS)", "MasterCard credit application with a proprietary PIX suffix (ASCII TICS)", NoValueMark},
+    /*  31 */ {"A0000000042010", "Mastercard International", "United States", "MasterCard Specific", "MasterCard application reserved for specific use (2010)", "EMV"},
+    /*  32 */ {"A0000000042203", "Mastercard International", "United States", "MasterCard Specific (US Maestro)", "US common debit application for Maestro and Debit Mastercard", NoValueMark},
+    /*  33 */ {"A0000000043010", "Mastercard International", "United States", "Maestro (Debit)", "Maestro debit card", "EMV"},
+    /*  34 */ {"A0000000043060", "Mastercard International", "United States", "Maestro (Debit)", "Maestro debit card (international)", "EMV"},
+    /*  35 */ {"A000000004306001", "Mastercard International", "United States", "Maestro (Debit)", "Maestro debit card, extended AID", "EMV"},
+    /*  36 */ {"A0000000044010", "Mastercard International", "United States", "MasterCard Specific", "MasterCard application reserved for specific use (4010)", "EMV"},
+    /*  37 */ {"A0000000045010", "Mastercard International", "United States", "MasterCard Specific", "MasterCard application reserved for specific use (5010)", "EMV"},
+    /*  38 */ {"A0000000045555", "Mastercard International", "United States", "MasterCard proprietary application (5555)", "MasterCard application used for proprietary or test purposes", NoValueMark},
+    /*  39 */ {"A0000000046000", "Mastercard International", "United States", "Cirrus", "Cirrus ATM network", "EMV"},
+    /*  40 */ {"A0000000048002", "Mastercard International", "United States", "SecureCode Auth EMV-CAP", "MasterCard chip authentication program (one-time passcodes)", "EMV"},
+    /*  41 */ {"A0000000049999", "Mastercard International", "United States", "MasterCard proprietary application (9999)", NoValueMark, "EMV"},
+    // A000000005: Switch Card Services Ltd
+    /*  42 */ {"A0000000050001", "Switch Card Services Ltd", "United Kingdom", "Maestro UK", "UK domestic Maestro debit card (formerly Switch)", "EMV"},
+    /*  43 */ {"A0000000050002", "Switch Card Services Ltd", "United Kingdom", "Solo", "UK domestic Solo debit card", "EMV"},
+    // A000000009: European Telecommunications Standards Institute (ETSI)
+    /*  44 */ {"A0000000090001FF44FF1289", "European Telecommunications Standards Institute (ETSI)", "France", "UICC application (UK operator)", "Telecommunication application under the ETSI RID, PIX with country code 44", NoValueMark},
+    // A000000010: Europay International
+    /*  45 */ {"A0000000101030", "Europay International", "Belgium", "Maestro-CH", NoValueMark, NoValueMark},
+    // A000000018: Gemplus
+    /*  46 */ {"A00000001800", "Gemplus", "France", "Gemplus application (00)", NoValueMark, NoValueMark},
+    /*  47 */ {"A0000000181001", "Gemplus", "France", "Gemplus application (1001)", NoValueMark, NoValueMark},
+    /*  48 */ {"A000000018434D", "Gemplus", "France", "Gemplus Card Manager", "GemXpresso card manager (issuer security domain), ASCII CM", "GP"},
+    /*  49 */ {"A000000018434D00", "Gemplus", "France", "Gemplus Card Manager", "GemXpresso card manager, ASCII CM followed by a zero byte", "GP"},
+    // A000000024: Midland Bank plc
+    /*  50 */ {"A00000002401", "Midland Bank plc", "United Kingdom", "Self Service", NoValueMark, "EMV"},
+    // A000000025: American Express
+    /*  51 */ {"A000000025", "American Express", "United States", "American Express", NoValueMark, "EMV"},
+    /*  52 */ {"A0000000250000", "American Express", "United States", "American Express", "American Express card", "EMV"},
+    /*  53 */ {"A00000002501", "American Express", "United States", "American Express", "American Express card (short AID)", "EMV"},
+    /*  54 */ {"A000000025010104", "American Express", "United States", "American Express", NoValueMark, NoValueMark},
+    /*  55 */ {"A000000025010402", "American Express", "United States", "American Express", NoValueMark, "EMV"},
+    /*  56 */ {"A000000025010701", "American Express", "United States", "ExpressPay", NoValueMark, "EMV"},
+    /*  57 */ {"A000000025010801", "American Express", "United States", "American Express", NoValueMark, "EMV"},
+    // A000000029: LINK Interchange Network Ltd
+    /*  58 */ {"A0000000291010", "LINK Interchange Network Ltd", "United Kingdom", "LINK", "LINK ATM network", "EMV"},
+    /*  59 */ {"A00000002945087510100000", "LINK Interchange Network Ltd", "United Kingdom", "LINK proprietary application (4508751)", NoValueMark, NoValueMark},
+    /*  60 */ {"A00000002949034010100001", "LINK Interchange Network Ltd", "United Kingdom", "LINK proprietary application (4903401)", NoValueMark, NoValueMark},
+    /*  61 */ {"A00000002949282010100000", "LINK Interchange Network Ltd", "United Kingdom", "LINK proprietary application (4928201)", NoValueMark, NoValueMark},
+    /*  62 */ {"A000000029564182", "LINK Interchange Network Ltd", "United Kingdom", "LINK proprietary application (564182)", NoValueMark, NoValueMark},
+    // A000000030: Schlumberger (later Axalto, now Thales)
+    /*  63 */ {"A00000003029057000AD13100101FF", "Schlumberger (later Axalto, now Thales)", "France", "BelPIC (Belgian Personal Identity Card) JavaCard Applet", "Java Card applet of the Belgian electronic identity card", NoValueMark},
+    /*  64 */ {"A0000000308000000000280101", "Schlumberger (later Axalto, now Thales)", "France", "Gemalto .NET Card", NoValueMark, NoValueMark},
+    // A000000042: Groupement des Cartes Bancaires CB
+    /*  65 */ {"A0000000421010", "Groupement des Cartes Bancaires CB", "France", "CB", "Carte Bancaire, French domestic debit and credit scheme", "EMV"},
+    /*  66 */ {"A0000000422010", "Groupement des Cartes Bancaires CB", "France", NoValueMark, NoValueMark, "EMV"},
+    /*  67 */ {"A0000000423010", "Groupement des Cartes Bancaires CB", "France", NoValueMark, NoValueMark, "EMV"},
+    /*  68 */ {"A0000000424010", "Groupement des Cartes Bancaires CB", "France", NoValueMark, NoValueMark, "EMV"},
+    /*  69 */ {"A0000000425010", "Groupement des Cartes Bancaires CB", "France", NoValueMark, NoValueMark, "EMV"},
+    // A000000059: Zentraler Kreditausschuss (ZKA)
+    /*  70 */ {"A00000005945430100", "Zentraler Kreditausschuss (ZKA)", "Germany", "Girocard Electronic Cash", NoValueMark, NoValueMark},
+    // A000000063: RSA Laboratories
+    /*  71 */ {"A000000063504B43532D3135", "RSA Laboratories", "United States", "PKCS-15", "RSA PKCS-15 PKI application (Predecessor to ISO7816-15) / ID-card in Finland", NoValueMark},
+    /*  72 */ {"A0000000635741502D57494D", "RSA Laboratories", "United States", "WAP-WIM", "WAP Identity Module for wireless application security (ASCII WAP-WIM)", NoValueMark},
+    // A000000065: JCB Co., Ltd.
+    /*  73 */ {"A00000006510", "JCB Co., Ltd.", "Japan", "JCB", "Japan Credit Bureau card (short AID)", "EMV"},
+    /*  74 */ {"A0000000651010", "JCB Co., Ltd.", "Japan", "JCB J Smart Credit", "Japan Credit Bureau credit application", "EMV"},
+    // A000000069: Billettique Monetique Services (Moneo)
+    /*  75 */ {"A00000006900", "Billettique Mon\xE9tique Services (Moneo)", "France", "Moneo porte-monnaie \xE9lectronique", NoValueMark, "EMV"},
+    // A000000077: Oberthur Technologies
+    /*  76 */ {"A000000077010000021000000000003B", "Oberthur Technologies", "France", "Oberthur payment application", NoValueMark, "EMV"},
+    // A000000079: U.S. Department of Defense
+    /*  77 */ {"A0000000790100", "U.S. Department of Defense", "United States", "CAC PKI ID certificate", "Common Access Card PKI applet holding the identity certificate", NoValueMark},
+    /*  78 */ {"A0000000790101", "U.S. Department of Defense", "United States", "CAC PKI signature certificate", "Common Access Card PKI applet holding the signature certificate", NoValueMark},
+    /*  79 */ {"A0000000790102", "U.S. Department of Defense", "United States", "CAC PKI encryption certificate", "Common Access Card PKI applet holding the encryption certificate", NoValueMark},
+    /*  80 */ {"A00000007901F0", "U.S. Department of Defense", "United States", "CAC PKI applet (01F0)", "Common Access Card PKI applet instance 01F0", NoValueMark},
+    /*  81 */ {"A00000007901F1", "U.S. Department of Defense", "United States", "CAC PKI applet (01F1)", "Common Access Card PKI applet instance 01F1", NoValueMark},
+    /*  82 */ {"A00000007901F2", "U.S. Department of Defense", "United States", "CAC PKI applet (01F2)", "Common Access Card PKI applet instance 01F2", NoValueMark},
+    /*  83 */ {"A0000000790200", "U.S. Department of Defense", "United States", "CAC Person instance", "Common Access Card generic container with person data", NoValueMark},
+    /*  84 */ {"A0000000790201", "U.S. Department of Defense", "United States", "CAC Personnel instance", "Common Access Card generic container with personnel data", NoValueMark},
+    /*  85 */ {"A00000007902FB", "U.S. Department of Defense", "United States", "CAC generic container (02FB)", "Common Access Card generic data container 02FB", NoValueMark},
+    /*  86 */ {"A00000007902FD", "U.S. Department of Defense", "United States", "CAC generic container (02FD)", "Common Access Card generic data container 02FD", NoValueMark},
+    /*  87 */ {"A00000007902FE", "U.S. Department of Defense", "United States", "CAC generic container (02FE)", "Common Access Card generic data container 02FE", NoValueMark},
+    /*  88 */ {"A0000000790300", "U.S. Department of Defense", "United States", "CAC Access Control applet", "Common Access Card physical access control applet", NoValueMark},
+    /*  89 */ {"A0000000791201", "U.S. Department of Defense", "United States", "CAC container (1201)", "Common Access Card data container 1201", NoValueMark},
+    /*  90 */ {"A0000000791202", "U.S. Department of Defense", "United States", "CAC container (1202)", "Common Access Card data container 1202", NoValueMark},
+    // A000000087: Third Generation Partnership Project (3GPP)
+    /*  91 */ {"A0000000871002FF49FF0589", "Third Generation Partnership Project (3GPP)", "France", "Telenor USIM", NoValueMark, "USIM"},
+    // A000000088: Buypass AS
+    /*  92 */ {"A00000008810200105C100", "Buypass AS", "Norway", "BuyPass BEID", "Buypass electronic identity (Norway)", "BuyPass"},
+    /*  93 */ {"A000000088102201034221", "Buypass AS", "Norway", "BuyPass BEID (034221)", NoValueMark, "BuyPass"},
+    /*  94 */ {"A000000088102201034321", "Buypass AS", "Norway", "BuyPass BEID (034321)", NoValueMark, "BuyPass"},
+    // A000000096: Registrant of RID A000000096 (not identified)
+    /*  95 */ {"A0000000960200", "Registrant of RID A000000096 (not identified)", "Unknown", "Card manager (0200)", "Issuer security domain (card manager) with PIX 0200", "GP"},
+    // A000000098: Visa USA
+    /*  96 */ {"A000000098", "Visa USA", "United States", "Visa USA", "Visa USA application (bare RID)", "EMV"},
+    /*  97 */ {"A0000000980840", "Visa USA", "United States", "Visa Common Debit", NoValueMark, NoValueMark},
+    /*  98 */ {"A0000000980848", "Visa USA", "United States", "Visa Common Debit (0848)", "Visa USA common debit, variant 0848", "EMV"},
+    // A000000111: Registrant of RID A000000111 (not identified)
+    /*  99 */ {"A0000001110101", "Registrant of RID A000000111 (not identified)", "Unknown", "Application 0101", NoValueMark, NoValueMark},
+    // A000000116: U.S. General Services Administration (GSA)
+    /* 100 */ {"A0000001160300", "U.S. General Services Administration (GSA)", "United States", "PIV CHUID", "Card Holder Unique Identifier container of the GSC-IS/PIV card edge", NoValueMark},
+    /* 101 */ {"A0000001166010", "U.S. General Services Administration (GSA)", "United States", "PIV Fingerprints", "Card holder fingerprint container", NoValueMark},
+    /* 102 */ {"A0000001166030", "U.S. General Services Administration (GSA)", "United States", "PIV Facial Image", "Card holder facial image container", NoValueMark},
+    /* 103 */ {"A0000001169000", "U.S. General Services Administration (GSA)", "United States", "PIV Security Object", "Signed security object over the PIV data containers", NoValueMark},
+    /* 104 */ {"A000000116A001", "U.S. General Services Administration (GSA)", "United States", "PIV Printed Information", "Printed information container (name, agency, expiry)", NoValueMark},
+    /* 105 */ {"A000000116DB00", "U.S. General Services Administration (GSA)", "United States", "PIV CCC", "Card Capability Container of the GSC-IS card edge", NoValueMark},
+    // A000000118: Registrant of RID A000000118 (not identified)
+    /* 106 */ {"A000000118010000", "Registrant of RID A000000118 (not identified)", "Unknown", "Application 010000", "First application of a numbered series (010000)", NoValueMark},
+    /* 107 */ {"A000000118020000", "Registrant of RID A000000118 (not identified)", "Unknown", "Application 020000", "Second application of a numbered series (020000)", NoValueMark},
+    /* 108 */ {"A000000118030000", "Registrant of RID A000000118 (not identified)", "Unknown", "Application 030000", "Third application of the registrant\x92s numbered series (030000)", NoValueMark},
+    /* 109 */ {"A000000118040000", "Registrant of RID A000000118 (not identified)", "Unknown", "Application 040000", "Fourth application of a numbered series (040000)", NoValueMark},
+    /* 110 */ {"A0000001184543", "Registrant of RID A000000118 (not identified)", "Unknown", "Application EC", "Application named in ASCII EC", NoValueMark},
+    /* 111 */ {"A000000118454E", "Registrant of RID A000000118 (not identified)", "Unknown", "Application EN", "Application named in ASCII EN", NoValueMark},
+    // A000000121: PBS A/S (now Nets)
+    /* 112 */ {"A0000001211010", "PBS A/S (now Nets)", "Denmark", "Dankort", "Danish domestic debit card (Visa/Dankort)", "EMV"},
+    // A000000132: Registrant of RID A000000132 (not identified)
+    /* 113 */ {"A0000001320001", "Registrant of RID A000000132 (not identified)", "Unknown", "Application 0001", NoValueMark, NoValueMark},
+    // A000000140: Registrant of RID A000000140 (not identified)
+    /* 114 */ {"A0000001408001", "Registrant of RID A000000140 (not identified)", "Unknown", "Application 8001", NoValueMark, NoValueMark},
+    // A000000141: Consorzio Bancomat
+    /* 115 */ {"A0000001410001", "Consorzio Bancomat", "Italy", "PagoBANCOMAT", "Italian domestic debit card", "EMV"},
+    // A000000151: GlobalPlatform, Inc.
+    /* 116 */ {"A0000001510000", "GlobalPlatform, Inc.", "United States", "Global Platform Security Domain AID", "GP Card Manager", "GP"},
+    /* 117 */ {"A00000015153504341534400", "GlobalPlatform, Inc.", "United States", "GlobalPlatform Security Domain (ASCII SPCASD)", "Controlling authority security domain of a GlobalPlatform card", "GP"},
+    // A000000152: Discover Financial Services
+    /* 118 */ {"A0000001523010", "Discover Financial Services", "United States", "Discover", "Discover card (D-PAS)", "EMV"},
+    /* 119 */ {"A0000001524010", "Discover Financial Services", "United States", "Discover Common Debit", "Discover US common debit", "EMV"},
+    // A000000154: Banrisul (Banco do Estado do Rio Grande do Sul)
+    /* 120 */ {"A0000001544442", "Banrisul (Banco do Estado do Rio Grande do Sul)", "Brazil", "Banricompras Debito", "Debit card of Banrisul, southern Brazil", "EMV"},
+    // A000000157: Zuehlke Engineering AG
+    /* 121 */ {"A0000001570010", "Z\xFChlke Engineering AG", "Switzerland", "AMEX", NoValueMark, NoValueMark},
+    /* 122 */ {"A0000001570020", "Z\xFChlke Engineering AG", "Switzerland", "MasterCard", NoValueMark, NoValueMark},
+    /* 123 */ {"A0000001570021", "Z\xFChlke Engineering AG", "Switzerland", "Maestro", NoValueMark, NoValueMark},
+    /* 124 */ {"A0000001570022", "Z\xFChlke Engineering AG", "Switzerland", "Maestro", NoValueMark, NoValueMark},
+    /* 125 */ {"A0000001570023", "Z\xFChlke Engineering AG", "Switzerland", "CASH", NoValueMark, NoValueMark},
+    /* 126 */ {"A0000001570030", "Z\xFChlke Engineering AG", "Switzerland", "VISA", NoValueMark, NoValueMark},
+    /* 127 */ {"A0000001570031", "Z\xFChlke Engineering AG", "Switzerland", "VISA", NoValueMark, NoValueMark},
+    /* 128 */ {"A0000001570040", "Z\xFChlke Engineering AG", "Switzerland", "JCB", NoValueMark, NoValueMark},
+    /* 129 */ {"A0000001570050", "Z\xFChlke Engineering AG", "Switzerland", "Postcard", NoValueMark, NoValueMark},
+    /* 130 */ {"A0000001570051", "Z\xFChlke Engineering AG", "Switzerland", "Postcard", NoValueMark, NoValueMark},
+    /* 131 */ {"A0000001570100", "Z\xFChlke Engineering AG", "Switzerland", "MCard", NoValueMark, NoValueMark},
+    /* 132 */ {"A0000001570104", "Z\xFChlke Engineering AG", "Switzerland", "MyOne", NoValueMark, NoValueMark},
+    /* 133 */ {"A0000001570109", "Z\xFChlke Engineering AG", "Switzerland", "Mediamarkt Card", NoValueMark, NoValueMark},
+    /* 134 */ {"A000000157010A", "Z\xFChlke Engineering AG", "Switzerland", "Gift Card", NoValueMark, NoValueMark},
+    /* 135 */ {"A000000157010B", "Z\xFChlke Engineering AG", "Switzerland", "Bonuscard", NoValueMark, NoValueMark},
+    /* 136 */ {"A000000157010C", "Z\xFChlke Engineering AG", "Switzerland", "WIR Card", NoValueMark, NoValueMark},
+    /* 137 */ {"A000000157010D", "Z\xFChlke Engineering AG", "Switzerland", "Jelmoli Bonus Card", NoValueMark, NoValueMark},
+    /* 138 */ {"A0000001574443", "Z\xFChlke Engineering AG", "Switzerland", "DINERS CLUB", NoValueMark, NoValueMark},
+    /* 139 */ {"A0000001574444", "Z\xFChlke Engineering AG", "Switzerland", "Supercard Plus", NoValueMark, NoValueMark},
+    // A000000167: IBM
+    /* 140 */ {"A000000167413000FF", "IBM", "United States", "JCOP Identify", "JCOP identify applet, returns information on the card platform", "JCOP"},
+    /* 141 */ {"A000000167413001", "IBM", "United States", "?", "Unidentified applet under the JCOP RID", NoValueMark},
+    // A000000172: Financial Information Service Co., Ltd. (FISC)
+    /* 142 */ {"A000000172950001", "Financial Information Service Co., Ltd. (FISC)", "Taiwan", "FISC Financial Card", "Taiwan domestic financial (ATM and debit) chip card", "EMV"},
+    // A000000177: Belgian Federal Government
+    /* 143 */ {"A000000177504B43532D3135", "Belgian Federal Government", "Belgium", "Belgian eID PKCS-15", NoValueMark, NoValueMark},
+    // A000000185: Post Office Ltd
+    /* 144 */ {"A0000001850002", "Post Office Ltd", "United Kingdom", "Post Office Card Account", NoValueMark, "EMV"},
+    // A000000188: Registrant of RID A000000188 (not identified)
+    /* 145 */ {"A0000001884443", "Registrant of RID A000000188 (not identified)", "Unknown", "Application DC (ASCII)", NoValueMark, NoValueMark},
+    // A000000204: Registrant of RID A000000204 (not identified)
+    /* 146 */ {"A0000002040000", "Registrant of RID A000000204 (not identified)", "Unknown", "?", NoValueMark, NoValueMark},
+    // A000000228: Saudi Arabian Monetary Authority (SAMA)
+    /* 147 */ {"A0000002281010", "Saudi Arabian Monetary Authority (SAMA)", "Saudi Arabia", "SPAN", "Saudi Payments Network domestic debit (mada)", "EMV"},
+    /* 148 */ {"A0000002282010", "Saudi Arabian Monetary Authority (SAMA)", "Saudi Arabia", "SPAN2", "Saudi Payments Network application 2010", "EMV"},
+    /* 149 */ {"A00000022820101010", "Saudi Arabian Monetary Authority (SAMA)", "Saudi Arabia", "SPAN2 (extended)", "Saudi Payments Network application with extended PIX", NoValueMark},
+    // A000000247: ISO JTC1/SC17/WG3
+    /* 150 */ {"A0000002471001", "ISO JTC1/SC17/WG3", "United Kingdom", "Machine Readable Travel Documents (MRTD)", "Electronic (Biometric) Passport. Issuer stored data application (The last three digits of the PIX shall be used to denote future version levels.)", "MRTD"},
+    /* 151 */ {"A0000002472001", "ISO JTC1/SC17/WG3", "United Kingdom", "Machine Readable Travel Documents (MRTD)", "Electronic passport, second travel document application (PIX 2001)", "MRTD"},
+    // A000000277: Interac Association
+    /* 152 */ {"A0000002771010", "Interac Association", "Canada", "Interac", "Canadian domestic debit network", "EMV"},
+    // A000000306: PC/SC Workgroup
+    /* 153 */ {"A00000030600000000000000", "PC/SC Workgroup", "United States", "PC/SC storage card", "Identifier used by PC/SC to describe memory (storage) cards in the ATR", NoValueMark},
+    // A000000308: National Institute of Standards and Technology (NIST)
+    /* 154 */ {"A000000308000010000100", "National Institute of Standards and Technology (NIST)", "United States", "PIV Card Application - Personal Identity Verification card of US federal employees and contractors (FIPS 201, NIST SP 800-73) with PKI keys, CHUID and biometrics", "PIV card application, version 1.0 (NIST SP 800-73)", NoValueMark},
+    // A000000315: Currence
+    /* 155 */ {"A00000031510100528", "Currence", "Netherlands", "PIN", NoValueMark, "EMV"},
+    /* 156 */ {"A0000003156020", "Currence", "Netherlands", "Chipknip", NoValueMark, "EMV"},
+    // A000000323: Registrant of RID A000000323 (not identified)
+    /* 157 */ {"A00000032301", "Registrant of RID A000000323 (not identified)", "Unknown", "Application 01", "Application with PIX 01", NoValueMark},
+    /* 158 */ {"A0000003230101", "Registrant of RID A000000323 (not identified)", "Unknown", "Application 0101", "Application with PIX 0101", NoValueMark},
+    // A000000324: Discover Financial Services
+    /* 159 */ {"A0000003241010", "Discover Financial Services", "United States", "Discover ZIP", NoValueMark, NoValueMark},
+    // A000000333: China UnionPay
+    /* 160 */ {"A000000333010101", "China UnionPay", "China", "UnionPay Debit", NoValueMark, NoValueMark},
+    /* 161 */ {"A000000333010102", "China UnionPay", "China", "UnionPay Credit", NoValueMark, NoValueMark},
+    /* 162 */ {"A000000333010103", "China UnionPay", "China", "UnionPay Quasi-credit", NoValueMark, NoValueMark},
+    /* 163 */ {"A000000333010106", "China UnionPay", "China", "UnionPay Electronic Cash", NoValueMark, NoValueMark},
+    /* 164 */ {"A000000333010108", "China UnionPay", "China", "UnionPay U.S. Common Debit", NoValueMark, NoValueMark},
+    // A000000359: Euro Alliance of Payment Schemes (EAPS)
+    /* 165 */ {"A0000003591010", "Euro Alliance of Payment Schemes (EAPS)", "Belgium", NoValueMark, "EAPS application 1010 (Euro Alliance of Payment Schemes)", NoValueMark},
+    /* 166 */ {"A0000003591010028001", "Euro Alliance of Payment Schemes (EAPS)", "Belgium", "Girocard (EAPS)", "German girocard accepted through the Euro Alliance of Payment Schemes", "EMV"},
+    /* 167 */ {"A00000035910100380", "Euro Alliance of Payment Schemes (EAPS)", "Belgium", NoValueMark, "EAPS application with extended PIX 10100380", NoValueMark},
+    // A000000366: Registrant of RID A000000366 (not identified)
+    /* 168 */ {"A0000003660001", "Registrant of RID A000000366 (not identified)", "Unknown", "Application 0001", NoValueMark, NoValueMark},
+    /* 169 */ {"A0000003660002", "Registrant of RID A000000366 (not identified)", "Unknown", "Application 0002", NoValueMark, NoValueMark},
+    // A000000371: Interswitch Limited
+    /* 170 */ {"A0000003710001", "Interswitch Limited", "Nigeria", "Verve", "Nigerian domestic debit card (Interswitch)", "EMV"},
+    // A000000396: NXP Semiconductors
+    /* 171 */ {"A0000003964D66344D0002", "NXP Semiconductors", "Netherlands", "MIFARE4Mobile", "Managing MIFARE applications on mobile secure elements (ASCII Mf4M)", NoValueMark},
+    // A000000397: Microsoft Corporation
+    /* 172 */ {"A00000039742544659", "Microsoft Corporation", "United States", "Microsoft IDMP (GIDS)", "Microsoft Generic Identity Device Specification applet (ASCII BTFY)", NoValueMark},
+    /* 173 */ {"A0000003974349445F0100", "Microsoft Corporation", "United States", "Microsoft PnP AID", "Card identifier used by Windows smart card plug and play (ASCII CID_)", NoValueMark},
+    // A000000427: Registrant of RID A000000427 (not identified)
+    /* 174 */ {"A0000004271010", "Registrant of RID A000000427 (not identified)", "Unknown", "Application 1010", NoValueMark, NoValueMark},
+    // A000000432: National Bank of Ukraine
+    /* 175 */ {"A0000004320001", "National Bank of Ukraine", "Ukraine", "PROSTIR", NoValueMark, NoValueMark},
+    // A000000436: Edenred
+    /* 176 */ {"A0000004360100", "Edenred", "France", "Ticket Restaurant", NoValueMark, NoValueMark},
+    // A000000439: Registrant of RID A000000439 (not identified)
+    /* 177 */ {"A0000004391010", "Registrant of RID A000000439 (not identified)", "Unknown", "Application 1010", "Application with PIX 1010", NoValueMark},
+    // A000000454: eTranzact International Plc
+    /* 178 */ {"A0000004540010", "eTranzact International Plc", "Nigeria", "Etranzact Genesis Card", "Nigerian domestic payment card of eTranzact", "EMV"},
+    /* 179 */ {"A0000004540011", "eTranzact International Plc", "Nigeria", "Etranzact Genesis Card 2", "Nigerian domestic payment card of eTranzact, second application", "EMV"},
+    // A000000476: Google Inc.
+    /* 180 */ {"A0000004762010", "Google Inc.", "United States", "Google Controller", "Controller applet of the Google Wallet secure element", NoValueMark},
+    /* 181 */ {"A0000004763030", "Google Inc.", "United States", "Google MIFARE Manager", NoValueMark, NoValueMark},
+    /* 182 */ {"A0000004766C", "Google Inc.", "United States", "Google Payment", NoValueMark, "EMV"},
+    /* 183 */ {"A000000476A010", "Google Inc.", "United States", "Google GSD Manager", NoValueMark, "GP"},
+    /* 184 */ {"A000000476A110", "Google Inc.", "United States", "Google GSD Manager", NoValueMark, "GP"},
+    // A000000485: Registrant of RID A000000485 (not identified)
+    /* 185 */ {"A000000485", "Registrant of RID A000000485 (not identified)", "Unknown", "Bare RID A000000485", NoValueMark, NoValueMark},
+    // A000000524: National Payments Corporation of India (NPCI)
+    /* 186 */ {"A0000005241010", "National Payments Corporation of India (NPCI)", "India", "RuPay", "Indian domestic card scheme of NPCI", "EMV"},
+    // A000000527: Yubico AB
+    /* 187 */ {"A0000005271002", "Yubico AB", "Sweden", "YubiKey NEO applet", "Yubico YubiKey NEO applet (PIX 1002)", "YKNEO"},
+    /* 188 */ {"A000000527200101", "Yubico AB", "Sweden", "YubiKey OTP", "Yubico one-time password applet", "YKNEO"},
+    /* 189 */ {"A000000527210101", "Yubico AB", "Sweden", "YubiKey OATH", "Yubico OATH (TOTP and HOTP) applet", "YKNEO"},
+    // A000000559: GSM Association (GSMA)
+    /* 190 */ {"A0000005591010FFFFFFFF8900000100", "GSM Association (GSMA)", "United Kingdom", "eUICC ISD-R", NoValueMark, NoValueMark},
+    /* 191 */ {"A0000005591010FFFFFFFF8900000200", "GSM Association (GSMA)", "United Kingdom", "eUICC ECASD", NoValueMark, NoValueMark},
+    /* 192 */ {"A0000005591010FFFFFFFF8900000D00", "GSM Association (GSMA)", "United Kingdom", "eUICC reserved application (0D00)", NoValueMark, NoValueMark},
+    /* 193 */ {"A0000005591010FFFFFFFF8900000E00", "GSM Association (GSMA)", "United Kingdom", "eUICC reserved application (0E00)", NoValueMark, NoValueMark},
+    /* 194 */ {"A0000005591010FFFFFFFF8900000F00", "GSM Association (GSMA)", "United Kingdom", "eUICC reserved application (0F00)", NoValueMark, NoValueMark},
+    /* 195 */ {"A0000005591010FFFFFFFF8900001000", "GSM Association (GSMA)", "United Kingdom", "eUICC ISD-P (1000)", NoValueMark, NoValueMark},
+    // A000000617: Fidesmo AB
+    /* 196 */ {"A00000061700", "Fidesmo AB", "Sweden", "Fidesmo platform", NoValueMark, NoValueMark},
+    // A000000620: Debit Network Alliance LLC
+    /* 197 */ {"A0000006200620", "Debit Network Alliance LLC", "United States", "Debit Network Alliance", "US common debit application of the Debit Network Alliance", NoValueMark},
+    // A000000658: National Payment Card System (NSPK)
+    /* 198 */ {"A0000006581010", "National Payment Card System (NSPK)", "Russia", "Mir Credit", NoValueMark, NoValueMark},
+    /* 199 */ {"A0000006582010", "National Payment Card System (NSPK)", "Russia", "Mir Debit", NoValueMark, NoValueMark},
+    // A000000672: Interbank Card Center (BKM)
+    /* 200 */ {"A0000006723010", "Interbank Card Center (BKM)", "Turkey", "TROY Credit", "Turkish domestic card scheme of BKM, credit", "EMV"},
+    /* 201 */ {"A0000006723020", "Interbank Card Center (BKM)", "Turkey", "TROY Debit", "Turkish domestic card scheme of BKM, debit", "EMV"},
+    // A000000770: Registrant of RID A000000770 (not identified)
+    /* 202 */ {"A0000007705850", "Registrant of RID A000000770 (not identified)", "Unknown", "Payment application (ASCII XP)", "Payment application; the RID\x92s registrant is not identified", "EMV"},
+    // B012345678: None (unregistered test identifier)
+    /* 203 */ {"B012345678", "None (unregistered test identifier)", "Not applicable", "Test application", "Unregistered identifier used on test and demonstration cards", "EMV"},
+    // D040000001: PayLife Bank (formerly Europay Austria)
+    /* 204 */ {"D040000001000002", "PayLife Bank (formerly Europay Austria)", "Austria", "Quick (IEP), preferred application", "Austrian Quick electronic purse, preferred application", NoValueMark},
+    // D040000002: PayLife Bank (formerly Europay Austria)
+    /* 205 */ {"D040000002000002", "PayLife Bank (formerly Europay Austria)", "Austria", "Quick (IEP)", "Austrian Quick electronic purse", NoValueMark},
+    // D040000003: PayLife Bank (formerly Europay Austria)
+    /* 206 */ {"D040000003000002", "PayLife Bank (formerly Europay Austria)", "Austria", "POS", "Austrian domestic point-of-sale application", NoValueMark},
+    // D040000004: PayLife Bank (formerly Europay Austria)
+    /* 207 */ {"D040000004000002", "PayLife Bank (formerly Europay Austria)", "Austria", "ATM", "Austrian domestic ATM application", NoValueMark},
+    // D04000000B: PayLife Bank (formerly Europay Austria)
+    /* 208 */ {"D04000000B000002", "PayLife Bank (formerly Europay Austria)", "Austria", "Retail", "Austrian domestic retail application", NoValueMark},
+    // D04000000C: PayLife Bank (formerly Europay Austria)
+    /* 209 */ {"D04000000C000002", "PayLife Bank (formerly Europay Austria)", "Austria", "Bank_Data", "Austrian domestic bank data application", NoValueMark},
+    // D04000000D: PayLife Bank (formerly Europay Austria)
+    /* 210 */ {"D04000000D000002", "PayLife Bank (formerly Europay Austria)", "Austria", "Shopping", "Austrian domestic shopping application", NoValueMark},
+    // D040000013: Austria Card
+    /* 211 */ {"D040000013000001", "Austria Card", "Austria", "DF_UNI_Kepler1", "Domestic Loyalty Program (university card, part 1)", NoValueMark},
+    /* 212 */ {"D040000013000001", "Austria Card", "Austria", "DF_Sch\xFCler1", "Domestic Loyalty Program (Sch\xFClerausweis, part 1)", NoValueMark},
+    /* 213 */ {"D040000013000002", "Austria Card", "Austria", "DF_UNI_Kepler2", "Domestic Loyalty Program (university card, part 2)", NoValueMark},
+    /* 214 */ {"D040000013000002", "Austria Card", "Austria", "DF_Sch\xFCler2", "Domestic Loyalty Program (Sch\xFClerausweis, part 2)", NoValueMark},
+    // D040000014: Austria Card
+    /* 215 */ {"D040000014000001", "Austria Card", "Austria", "DF_Mensa", "Domestic Loyalty Program (canteen)", NoValueMark},
+    // D040000015: Austria Card
+    /* 216 */ {"D040000015000001", "Austria Card", "Austria", "DF_UNI_Ausweis", "Domestic Loyalty Program (Version 2.0)", NoValueMark},
+    /* 217 */ {"D040000015000001", "Austria Card", "Austria", "DF_Ausweis", "Domestic Loyalty Program (Version 1.3)", NoValueMark},
+    // D040000019: Austria Card
+    /* 218 */ {"D0400000190001", "Austria Card", "Austria", "Application 0001", "Austria Card domestic application with PIX 0001", NoValueMark},
+    /* 219 */ {"D0400000190002", "Austria Card", "Austria", "Application 0002", "Austria Card domestic application with PIX 0002", NoValueMark},
+    /* 220 */ {"D0400000190003", "Austria Card", "Austria", "Application 0003", "Austria Card domestic application with PIX 0003", NoValueMark},
+    /* 221 */ {"D0400000190004", "Austria Card", "Austria", "Application 0004", "Austria Card domestic application with PIX 0004", NoValueMark},
+    /* 222 */ {"D0400000190010", "Austria Card", "Austria", "Application 0010", "Austria Card domestic application with PIX 0010", NoValueMark},
+    // D268000001: Registrant of national RID D268000001 (not identified)
+    /* 223 */ {"D268000001", "Registrant of national RID D268000001 (not identified)", "Georgia", "Bare national RID (Georgia)", "National RID of ISO/IEC 7816-5 country code 268 (Georgia)", NoValueMark},
+    // D276000005: Registrant of national RID D276000005 (not identified)
+    /* 224 */ {"D276000005", "Registrant of national RID D276000005 (not identified)", "Germany", NoValueMark, "National RID of ISO/IEC 7816-5 country code 276 (Germany)", NoValueMark},
+    /* 225 */ {"D276000005AA040360010410", "Registrant of national RID D276000005 (not identified)", "Germany", "Application AA040360010410", NoValueMark, NoValueMark},
+    /* 226 */ {"D276000005AA0503E00401", "Registrant of national RID D276000005 (not identified)", "Germany", "Application AA0503E00401", NoValueMark, NoValueMark},
+    /* 227 */ {"D276000005AA0503E00501", "Registrant of national RID D276000005 (not identified)", "Germany", "Application AA0503E00501", NoValueMark, NoValueMark},
+    /* 228 */ {"D276000005AA0503E0050101", "Registrant of national RID D276000005 (not identified)", "Germany", "Application AA0503E0050101", NoValueMark, NoValueMark},
+    /* 229 */ {"D276000005AB0503E0040101", "Registrant of national RID D276000005 (not identified)", "Germany", "Application AB0503E0040101", NoValueMark, NoValueMark},
+    // D276000022: Registrant of national RID D276000022 (not identified)
+    /* 230 */ {"D27600002200000001", "Registrant of national RID D276000022 (not identified)", "Germany", "Application 00000001", "Application with PIX 00000001", NoValueMark},
+    /* 231 */ {"D27600002200000002", "Registrant of national RID D276000022 (not identified)", "Germany", "Application 00000002", "Application with PIX 00000002", NoValueMark},
+    /* 232 */ {"D27600002200000060", "Registrant of national RID D276000022 (not identified)", "Germany", "Application 00000060", "Application with PIX 00000060", NoValueMark},
+    // D276000025: Zentraler Kreditausschuss (ZKA)
+    /* 233 */ {"D276000025", "Zentraler Kreditausschuss (ZKA)", "Germany", "ZKA", "German banking industry RID (bare)", NoValueMark},
+    /* 234 */ {"D27600002545410100", "Zentraler Kreditausschuss (ZKA)", "Germany", NoValueMark, "German debit (electronic cash) application, ASCII EA", NoValueMark},
+    /* 235 */ {"D27600002545500100", "Zentraler Kreditausschuss (ZKA)", "Germany", "GeldKarte", "German electronic purse, ASCII EP", "EMV"},
+    /* 236 */ {"D27600002547410100", "Zentraler Kreditausschuss (ZKA)", "Germany", "girocard ATM", NoValueMark, NoValueMark},
+    // D276000060: Registrant of national RID D276000060 (not identified)
+    /* 237 */ {"D276000060", "Registrant of national RID D276000060 (not identified)", "Germany", NoValueMark, NoValueMark, NoValueMark},
+    // D276000085: NXP Semiconductors Germany GmbH
+    /* 238 */ {"D2760000850100", "NXP Semiconductors Germany GmbH", "Germany", "NFC Forum Type 4 Tag (v1.0)", "NDEF tag application, mapping version 1.0", NoValueMark},
+    /* 239 */ {"D2760000850101", "NXP Semiconductors Germany GmbH", "Germany", "NFC Forum Type 4 Tag (v2.0)", "NDEF tag application, mapping version 2.0", NoValueMark},
+    // D276000118: Registrant of national RID D276000118 (not identified)
+    /* 240 */ {"D276000118", "Registrant of national RID D276000118 (not identified)", "Germany", NoValueMark, NoValueMark, NoValueMark},
+    /* 241 */ {"D2760001180101", "Registrant of national RID D276000118 (not identified)", "Germany", "Application 0101", "Application with PIX 0101", NoValueMark},
+    // D276000124: fsfEurope
+    /* 242 */ {"D27600012401", "fsfEurope", "Germany", "OpenPGP Card", "For selection when not knowing the exact full AID", "OpenPGP"},
+    /* 243 */ {"D276000124010101FFFF000000010000", "fsfEurope", "Germany", "OpenPGP Card v1.1", "OpenPGP card application 1.1 in its full AID form: RID D276000124 (FSFE), application 01, version 0101, manufacturer FFFF (test range), serial number 00000001, reserved 0000. It holds the signature, decryption and authentication keys used by GnuPG", "OpenPGP"},
+    /* 244 */ {"D2760001240102000000000000010000", "fsfEurope", "Germany", "OpenPGP Card v2.0", "OpenPGP card application 2.0, full AID of a test card (manufacturer 0000)", "OpenPGP"},
+    /* 245 */ {"D27600012402", "fsfEurope", "Germany", "SmartChess", "SmartChess application, for selection without the full AID", "SmartChess"},
+    /* 246 */ {"D2760001240200010000000000000000", "fsfEurope", "Germany", "SmartChess (full AID)", "SmartChess application, full AID with version 0001 and serial number zero", "SmartChess"},
+    // D410000001: no vendor recorded
+    /* 247 */ {"D4100000011010", NoValueMark, "Republic of Korea", NoValueMark, NoValueMark, NoValueMark},
+    // D528005021: no vendor recorded
+    /* 248 */ {"D5280050218002", NoValueMark, "Netherlands", "?", "Domestic payment application under a Dutch national RID", "EMV"},
+    // D578000002: BankAxept AS
+    /* 249 */ {"D5780000021010", "BankAxept AS", "Norway", "BankAxept", "Norwegian domestic debit card", "EMV"},
+    // D756000001: Reka (Schweizer Reisekasse)
+    /* 250 */ {"D7560000010101", "Reka (Schweizer Reisekasse)", "Switzerland", "Reka Card", "Swiss travel fund (Reka) payment card", NoValueMark},
+    // D756000030: Migros Bank AG
+    /* 251 */ {"D7560000300101", "Migros Bank AG", "Switzerland", "M Budget", NoValueMark, NoValueMark},
+    // E80704007F: no vendor recorded
+    /* 252 */ {"E80704007F00070302", NoValueMark, NoValueMark, "nPA", "German eID", NoValueMark},
+    // E82881C117: no vendor recorded
+    /* 253 */ {"E82881C11702", NoValueMark, NoValueMark, "ISO/IEC 24727 application", NoValueMark, NoValueMark},
+    // E828BD080F: no vendor recorded
+    /* 254 */ {"E828BD080F", NoValueMark, NoValueMark, "ISO/IEC 7816-15 (PKCS #15)", "Cryptographic information application, identified by OID 1.0.7816.15", NoValueMark},
+    // F000000003: no vendor recorded
+    /* 255 */ {"F0000000030001", NoValueMark, NoValueMark, "BRADESCO", "Brazilian Bank Banco Bradesco", "EMV"},
+    /* 256 */ {"", "", "", "end of list", "", ""},
+};
