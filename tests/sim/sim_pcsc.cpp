@@ -20,6 +20,7 @@ struct Reader {
   Card card;
   std::uint64_t card_id = 0;   // changes with every insertion
   DWORD events = 0;            // insertion/removal counter, in the upper 16 bits of a state
+  DWORD extra_bits = 0;
 };
 
 struct Handle {
@@ -126,7 +127,7 @@ bool valid_context(SCARDCONTEXT context) { return world().contexts.count(context
 DWORD actual_state(const std::string& name, const Reader*& reader) {
   reader = find_reader(name);
   if (reader == nullptr) return SCARD_STATE_UNKNOWN | SCARD_STATE_CHANGED | SCARD_STATE_IGNORE;
-  const DWORD bits = reader->has_card ? SCARD_STATE_PRESENT : SCARD_STATE_EMPTY;
+  const DWORD bits = (reader->has_card ? SCARD_STATE_PRESENT : SCARD_STATE_EMPTY) | reader->extra_bits;
   return (reader->events << 16) | bits;
 }
 
@@ -172,7 +173,16 @@ void reset_card(const Handle& handle) {
 
 void reset() { world() = World(); }
 
-void add_reader(const std::string& name) { world().readers.push_back(Reader{name, false, Card{}, 0, 0}); }
+void add_reader(const std::string& name) {
+  Reader reader;
+  reader.name = name;
+  world().readers.push_back(std::move(reader));
+}
+
+void set_state_bits(const std::string& name, DWORD bits) {
+  Reader* reader = find_reader(name);
+  if (reader != nullptr) reader->extra_bits = bits;
+}
 
 void remove_reader(const std::string& name) {
   auto& readers = world().readers;
@@ -349,6 +359,9 @@ LONG SCardGetStatusChange(SCARDCONTEXT hContext, DWORD dwTimeout, SCARD_READERST
   call.context = hContext;
   call.value = dwTimeout;
   call.protocols = cReaders;
+  for (DWORD i = 0; i < cReaders; ++i)
+    call.states.emplace_back(rgReaderStates[i].szReader != nullptr ? rgReaderStates[i].szReader : "",
+                             rgReaderStates[i].dwCurrentState);
   LONG fault;
   const std::size_t index = sim::enter(call, fault);
   if (fault != SCARD_S_SUCCESS) return fault;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/pcsc.h"
@@ -44,6 +45,8 @@ struct Call {
   bool receive_pci = false;    // SCardTransmit: a receive PCI was given
   DWORD receive_capacity = 0;  // SCardTransmit: receive length on entry
   Bytes sent;                  // SCardTransmit: the command
+  // SCardGetStatusChange: each entry's reader name and current state on entry.
+  std::vector<std::pair<std::string, DWORD>> states;
   LONG result = SCARD_S_SUCCESS;
   std::uint64_t at_ms = 0;     // virtual time of the call
 };
@@ -59,6 +62,9 @@ void add_reader(const std::string& name);
 void remove_reader(const std::string& name);
 void insert_card(const std::string& reader, Card card);
 void remove_card(const std::string& reader);
+// Extra state bits reported for a reader (e.g. SCARD_STATE_INUSE), or'd into
+// what its card presence gives.
+void set_state_bits(const std::string& reader, DWORD bits);
 // pcscd going away and coming back: while down, every call fails with
 // SCARD_E_NO_SERVICE and contexts made before are gone.
 void set_service(bool running);

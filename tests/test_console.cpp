@@ -1,0 +1,83 @@
+// The console log's level rule and line ends, and the entry point's switch
+// and banner.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "app/console.h"
+#include "app/entry.h"
+#include "tests/support.h"
+
+using support::BANNER;
+
+namespace {
+
+std::string log_with(bool debug, int level, const char* format, const char* value = nullptr) {
+  support::fresh_start(debug);
+  support::Output out;
+  if (value != nullptr)
+    console_log(level, format, value);
+  else
+    console_log(level, format);
+  return out.text();
+}
+
+// Runs the whole program with these arguments on a machine without readers
+// for 12 virtual seconds, and returns its output.
+std::string run_program(std::vector<std::string> args) {
+  support::fresh_start(false);
+  sim::stop_at(12000);
+  std::vector<char*> argv;
+  for (std::string& a : args) argv.push_back(&a[0]);
+  argv.push_back(nullptr);
+  support::Output out;
+  EXPECT_TRUE(sim::run_until_stop([&] { quillon_main(static_cast<int>(args.size()), argv.data()); }));
+  return out.text();
+}
+
+}  // namespace
+
+TEST(ConsoleLog, LevelRule) {
+  EXPECT_EQ(log_with(false, 0, "trace"), "");
+  EXPECT_EQ(log_with(false, -5, "trace"), "");
+  EXPECT_EQ(log_with(false, 1, "report"), "report\r\n");
+  EXPECT_EQ(log_with(false, 3, "problem"), "problem\r\n");
+  EXPECT_EQ(log_with(true, 0, "trace"), "trace\r\n");
+  EXPECT_EQ(log_with(true, -1, "trace"), "trace\r\n");
+}
+
+TEST(ConsoleLog, FormatsLikePrintfAndEndsWithCrLf) {
+  EXPECT_EQ(log_with(false, 1, "Reader: %s", "a%sb"), "Reader: a%sb\r\n");
+  EXPECT_EQ(log_with(false, 1, ""), "\r\n");
+  // A format's own line breaks are kept, and CR LF follows them.
+  EXPECT_EQ(log_with(true, 0, "A reader has been removed !\n\n"), "A reader has been removed !\n\n\r\n");
+  support::fresh_start(false);
+  support::Output out;
+  console_log(1, "%d|%x|%08X", -3, 0x8010000Au, 0x8010001Du);
+  EXPECT_EQ(out.text(), "-3|8010000a|8010001D\r\n");
+}
+
+TEST(Entry, BannerComesFirstAndIsTheSameInBothModes) {
+  const std::string plain = run_program({"quillon"});
+  const std::string debug = run_program({"quillon", "debug"});
+  ASSERT_EQ(plain.substr(0, sizeof BANNER - 1), BANNER);
+  ASSERT_EQ(debug.substr(0, sizeof BANNER - 1), BANNER);
+  // Without readers and without the switch, nothing follows the banner.
+  EXPECT_EQ(plain, BANNER);
+  EXPECT_NE(debug.find("no SCard readers detected...\r\n"), std::string::npos);
+}
+
+TEST(Entry, DebugSwitchIsTheFirstArgumentInAnyCase) {
+  const std::string trace = "no SCard readers detected...\r\n";
+  for (const char* on : {"debug", "DEBUG", "Debug", "dEbUg"}) {
+    EXPECT_NE(run_program({"quillon", on}).find(trace), std::string::npos) << on;
+    EXPECT_TRUE(debug_mode) << on;
+  }
+  for (std::vector<std::string> off : std::vector<std::vector<std::string>>{
+           {"quillon", "debugx"}, {"quillon", "-debug"}, {"quillon", " debug"}, {"quillon", "debu"},
+           {"quillon", "x", "debug"}, {"quillon", ""}}) {
+    EXPECT_EQ(run_program(off), BANNER) << off[1];
+    EXPECT_FALSE(debug_mode) << off[1];
+  }
+}

@@ -1,0 +1,335 @@
+// The reader monitor loop on the simulated PC/SC: contexts, listings, count
+// changes, waits, the walk over the readers and recovery from failures.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "monitor/monitor.h"
+#include "tests/support.h"
+
+using support::line;
+
+namespace {
+
+const std::string NO_READERS = line("no SCard readers detected...");
+const std::string CONNECTED = line("A reader has been connected during the last 1000 ms!\n\n");
+const std::string REMOVED = line("A reader has been removed !\n\n");
+
+// Runs the monitor until the virtual clock reaches until_ms (or it returns).
+std::string run_monitor(std::uint64_t until_ms, bool* returned = nullptr) {
+  sim::stop_at(until_ms);
+  support::Output out;
+  const bool stopped = sim::run_until_stop([] { monitor_readers(); });
+  if (returned != nullptr) *returned = !stopped;
+  return out.text();
+}
+
+int occurrences(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + what.size())) ++n;
+  return n;
+}
+
+std::vector<DWORD> sleeps() {
+  std::vector<DWORD> out;
+  for (const sim::Call& c : sim::calls_of("Sleep")) out.push_back(c.value);
+  return out;
+}
+
+// A card that carries no catalogue application.
+sim::Card blank_card() { return support::application_card({}); }
+
+bool starts_with(const std::string& text, const std::string& start) { return text.compare(0, start.size(), start) == 0; }
+
+// Runs change once, right before the first listing made at or after ms: the
+// reader list changes between two passes rather than during a wait.
+void before_listing_at(std::uint64_t ms, std::function<void()> change) {
+  sim::on_call([ms, change, done = false](const sim::Call& c) mutable {
+    if (!done && c.fn == "SCardListReaders" && c.at_ms >= ms) {
+      done = true;
+      change();
+    }
+  });
+}
+
+}  // namespace
+
+TEST(Monitor, NoReaderPausesFiveSecondsEveryPass) {
+  support::fresh_start(true);
+  const std::string out = run_monitor(17500);
+  // Passes at 0, 6000 and 12000 ms: each lists, says so, pauses 5000 ms and waits 1000 ms over no entry.
+  EXPECT_EQ(out, NO_READERS + NO_READERS + NO_READERS);
+  EXPECT_EQ(sleeps(), (std::vector<DWORD>{5000, 5000, 5000}));
+  const auto waits = sim::calls_of("SCardGetStatusChange");
+  ASSERT_EQ(waits.size(), 3u);
+  for (const auto& w : waits) {
+    EXPECT_EQ(w.value, 1000u);     // timeout
+    EXPECT_EQ(w.protocols, 0u);    // reader count
+  }
+  EXPECT_EQ(sim::count("SCardEstablishContext"), 1);
+  EXPECT_EQ(sim::calls_of("SCardEstablishContext")[0].value, static_cast<DWORD>(SCARD_SCOPE_USER));
+
+  support::fresh_start(false);
+  EXPECT_EQ(run_monitor(17500), "");
+}
+
+TEST(Monitor, ReaderPluggedInIsAnnouncedAndVisitedAtOnce) {
+  support::fresh_start(true);
+  sim::at(7000, [] {
+    sim::add_reader("Reader A");
+    sim::insert_card("Reader A", blank_card());
+  });
+  const std::string out = run_monitor(15000);
+  const std::string expected_start = NO_READERS + NO_READERS + CONNECTED + line("Reader: Reader A") +
+                                     line("SCARD_STATE_PRESENT: There is a card in the reader.") +
+                                     line("ATR: '3B8880010000000000000000'") + line("detecting AIDs...");
+  EXPECT_TRUE(starts_with(out, expected_start));
+  EXPECT_EQ(occurrences(out, "failed to read AID list => retrying\r\n"), 1);
+  EXPECT_EQ(occurrences(out, CONNECTED), 1);
+  // The first wait after the count change starts from the unaware state.
+  const auto waits = sim::calls_of("SCardGetStatusChange");
+  const auto first_with_reader =
+      std::find_if(waits.begin(), waits.end(), [](const sim::Call& c) { return c.states.size() == 1; });
+  ASSERT_NE(first_with_reader, waits.end());
+  EXPECT_EQ(first_with_reader->states[0].second, static_cast<DWORD>(SCARD_STATE_UNAWARE));
+  // The following waits block on the state seen in the walk, and time out silently.
+  EXPECT_NE((first_with_reader + 1)->states[0].second, static_cast<DWORD>(SCARD_STATE_UNAWARE));
+  EXPECT_EQ(sim::count("SCardConnect"), 1);
+  EXPECT_EQ(sim::open_cards(), 0);
+}
+
+TEST(Monitor, UnpluggedReaderIsAnnouncedAndTheOtherVisitedAgain) {
+  support::fresh_start(true);
+  sim::add_reader("Reader A");
+  sim::add_reader("Reader B");
+  sim::insert_card("Reader A", blank_card());
+  sim::insert_card("Reader B", blank_card());
+  before_listing_at(5000, [] { sim::remove_reader("Reader A"); });
+  const std::string out = run_monitor(9000);
+  // No count-change line on the first listing of a context.
+  EXPECT_EQ(out.find(CONNECTED), std::string::npos);
+  EXPECT_EQ(occurrences(out, REMOVED), 1);
+  EXPECT_EQ(occurrences(out, line("Reader: Reader A")), 1);
+  EXPECT_EQ(occurrences(out, line("Reader: Reader B")), 2);
+  const std::size_t removed = out.find(REMOVED);
+  EXPECT_EQ(out.compare(removed + REMOVED.size(), 18, line("Reader: Reader B")), 0);
+}
+
+TEST(Monitor, SwappedReaderKeepsTheStateOfItsPosition) {
+  support::fresh_start(true);
+  sim::add_reader("Reader A");
+  sim::insert_card("Reader A", blank_card());
+  before_listing_at(4500, [] {
+    sim::remove_reader("Reader A");
+    sim::add_reader("Reader B");
+  });
+  const std::string out = run_monitor(9000);
+  EXPECT_EQ(out.find(REMOVED), std::string::npos);
+  EXPECT_EQ(out.find(CONNECTED), std::string::npos);
+  const auto waits = sim::calls_of("SCardGetStatusChange");
+  DWORD state_a = 0;
+  bool checked = false;
+  for (const auto& w : waits) {
+    ASSERT_EQ(w.states.size(), 1u);
+    if (w.states[0].first == "Reader A") state_a = w.states[0].second;
+    if (w.states[0].first == "Reader B" && !checked) {
+      // The first wait on the new reader carries the old reader's state.
+      EXPECT_EQ(w.states[0].second, state_a);
+      EXPECT_NE(state_a, static_cast<DWORD>(SCARD_STATE_UNAWARE));
+      checked = true;
+    }
+  }
+  EXPECT_TRUE(checked);
+}
+
+TEST(Monitor, OnlyTheFirstTenReadersAreWatched) {
+  support::fresh_start(false);
+  for (int i = 0; i < 11; ++i) {
+    sim::add_reader("Reader " + std::to_string(i));
+    sim::insert_card("Reader " + std::to_string(i), blank_card());
+  }
+  const std::string out = run_monitor(500);
+  for (int i = 0; i < 10; ++i) EXPECT_EQ(occurrences(out, line("Reader: Reader " + std::to_string(i))), 1) << i;
+  EXPECT_EQ(out.find("Reader 10"), std::string::npos);
+  EXPECT_EQ(sim::calls_of("SCardGetStatusChange")[0].states.size(), 10u);
+}
+
+TEST(Monitor, EveryListedReaderIsVisitedAfterASuccessfulWait) {
+  support::fresh_start(false);
+  sim::add_reader("Reader A");
+  sim::add_reader("Reader B");
+  sim::add_reader("Reader C");
+  sim::insert_card("Reader A", blank_card());
+  sim::insert_card("Reader B", blank_card());
+  sim::insert_card("Reader C", blank_card());
+  sim::at(3500, [] { sim::set_state_bits("Reader B", SCARD_STATE_INUSE); });
+  const std::string out = run_monitor(6000);
+  // Two walks (the start, and B's change): every reader both times, in list order.
+  const std::string walk_a = line("Reader: Reader A");
+  EXPECT_EQ(occurrences(out, walk_a), 2);
+  EXPECT_EQ(occurrences(out, line("Reader: Reader B")), 2);
+  EXPECT_EQ(occurrences(out, line("Reader: Reader C")), 2);
+  EXPECT_LT(out.rfind(walk_a), out.rfind("Reader: Reader B"));
+  EXPECT_LT(out.rfind("Reader: Reader B"), out.rfind("Reader: Reader C"));
+}
+
+TEST(Monitor, SilentTimeoutAndStatusChangeError) {
+  support::fresh_start(true);
+  sim::add_reader("Reader A");
+  sim::insert_card("Reader A", blank_card());
+  std::string out = run_monitor(300);
+  const std::string first_walk = out;
+  // Nothing changes: waits time out and write nothing, in debug mode too.
+  support::fresh_start(true);
+  sim::add_reader("Reader A");
+  sim::insert_card("Reader A", blank_card());
+  out = run_monitor(10000);
+  EXPECT_EQ(out, first_walk);
+  EXPECT_GE(sim::count("SCardGetStatusChange"), 9);
+
+  // A failed wait is reported and the next pass begins at once in the same context.
+  support::fresh_start(true);
+  sim::add_reader("Reader A");
+  sim::fail("SCardGetStatusChange", 1, SCARD_F_INTERNAL_ERROR);
+  out = run_monitor(2500);
+  EXPECT_TRUE(starts_with(out, line("status change error 80100001") + line("Reader: Reader A")));
+  // No pause after the failed wait: the next listing follows at once.
+  const auto& all = sim::calls();
+  const auto failed = std::find_if(all.begin(), all.end(), [](const sim::Call& c) {
+    return c.fn == "SCardGetStatusChange" && c.result == SCARD_F_INTERNAL_ERROR;
+  });
+  ASSERT_NE(failed, all.end());
+  EXPECT_EQ((failed + 1)->fn, "SCardListReaders");
+  EXPECT_EQ((failed + 1)->at_ms, failed->at_ms);
+  const auto seq = sim::sequence();
+  EXPECT_EQ(std::count(seq.begin(), std::find(seq.begin(), seq.end(), "SCardConnect"),
+                       std::string("SCardEstablishContext")),
+            1);
+}
+
+TEST(Monitor, ListingFailureMakesANewContext) {
+  for (int failing_call : {1, 2}) {
+    support::fresh_start(true);
+    sim::add_reader("Reader A");
+    sim::insert_card("Reader A", blank_card());
+    // The wide listing asks pcsc-lite for the list twice per call: the 1st
+    // underlying call fails the length query, the 3rd the fetch of the names.
+    sim::fail("SCardListReaders", failing_call == 1 ? 1 : 3, SCARD_E_NO_SERVICE);
+    const std::string out = run_monitor(1500);
+    EXPECT_TRUE(starts_with(out, line("failed to list SCard readers (err 8010001D)-> wait"))) << failing_call;
+    // The new context's first listing announces nothing.
+    EXPECT_EQ(out.find(CONNECTED), std::string::npos);
+    const auto seq = sim::sequence();
+    std::vector<std::string> expected{"SCardEstablishContext", "SCardListReaders"};
+    if (failing_call == 2) expected.insert(expected.end(), {"SCardListReaders", "SCardListReaders"});
+    expected.insert(expected.end(), {"SCardReleaseContext", "Sleep", "SCardEstablishContext"});
+    EXPECT_EQ(std::vector<std::string>(seq.begin(), seq.begin() + static_cast<long>(expected.size())), expected);
+    EXPECT_EQ(sim::calls_of("Sleep")[0].value, 1000u);
+    EXPECT_EQ(sim::open_contexts(), 1);  // only the one in use when stopped
+  }
+}
+
+TEST(Monitor, ContextRetriedEverySecondUntilTheServiceAnswers) {
+  support::fresh_start(true);
+  sim::fail_until("SCardEstablishContext", 4500, SCARD_E_NO_SERVICE);
+  const std::string out = run_monitor(6000);
+  const std::string failure = line("failed to establish SCard context (err 8010001D)-> wait");
+  EXPECT_EQ(out, failure + failure + failure + failure + failure + NO_READERS);
+  EXPECT_EQ(sleeps(), (std::vector<DWORD>{1000, 1000, 1000, 1000, 1000, 5000}));
+  EXPECT_EQ(sim::open_contexts(), 1);
+  EXPECT_EQ(sim::count("SCardReleaseContext"), 0);
+}
+
+TEST(Monitor, StateFlagLinesInDebugMode) {
+  support::fresh_start(true);
+  sim::add_reader("Reader A");
+  sim::insert_card("Reader A", blank_card());
+  sim::set_state_bits("Reader A", 0x3FF & ~static_cast<DWORD>(SCARD_STATE_CHANGED));
+  const std::string out = run_monitor(100);
+  const std::string expected =
+      line("Reader: Reader A") + line("SCARD_STATE_IGNORE: this reader should be ignored") +
+      line("SCARD_STATE_UNKNOWN: The given reader name is not recognized by the resource manager. If this bit is "
+           "set, then SCARD_STATE_CHANGED and SCARD_STATE_IGNORE will also be set.") +
+      line("SCARD_STATE_UNAVAILABLE: The actual state of this reader is not available. If this bit is set, then all "
+           "the following bits are clear.") +
+      line("SCARD_STATE_EMPTY: There is no card in the reader. If this bit is set, all the following bits will be "
+           "clear.") +
+      line("SCARD_STATE_PRESENT: There is a card in the reader.") +
+      line("SCARD_STATE_ATRMATCH: There is a card in the reader with an ATR matching one of the target cards. If this "
+           "bit is set, SCARD_STATE_PRESENT will also be set. This bit is only returned on the SCardLocateCards "
+           "function.") +
+      line("SCARD_STATE_EXCLUSIVE: The card in the reader is allocated for exclusive use by another application.If "
+           "this bit is set, SCARD_STATE_PRESENT will also be set.") +
+      line("SCARD_STATE_INUSE: The card in the reader is in use by one or more other applications, but may be "
+           "connected to in shared mode.If this bit is set, SCARD_STATE_PRESENT will also be set.") +
+      line("SCARD_STATE_MUTE: There is an unresponsive card in the reader.") + line("ATR: '3B8880010000000000000000'");
+  EXPECT_TRUE(starts_with(out, expected));
+
+  // Without debug only the reader name is written.
+  support::fresh_start(false);
+  sim::add_reader("Reader A");
+  sim::set_state_bits("Reader A", 0x3FF);
+  EXPECT_EQ(run_monitor(100), line("Reader: Reader A"));
+}
+
+TEST(Monitor, ReaderNamesArePrintedLiterallyInUtf8) {
+  const std::vector<std::pair<std::string, std::string>> names{
+      {"Lecteur \xC3\xA9t\xC3\xA9 \xF0\x9F\x98\x80 \xE4\xB8\xAD", "Lecteur \xC3\xA9t\xC3\xA9 \xF0\x9F\x98\x80 \xE4\xB8\xAD"},
+      {"%s%n%x%08X", "%s%n%x%08X"},
+      {std::string(250, 'R'), std::string(250, 'R')},
+      {"bad \xFF\xC3 name", "bad \xEF\xBF\xBD\xEF\xBF\xBD name"},
+  };
+  for (const auto& [given, printed] : names) {
+    support::fresh_start(false);
+    sim::add_reader(given);
+    sim::insert_card(given, blank_card());
+    const std::string out = run_monitor(100);
+    EXPECT_TRUE(starts_with(out, line("Reader: " + printed))) << printed;
+    // The connect gets the name back as the platform gave it, unless it was not valid UTF-8.
+    if (given == printed) {
+      ASSERT_EQ(sim::count("SCardConnect"), 1);
+      EXPECT_EQ(sim::calls_of("SCardConnect")[0].reader, given);
+    }
+  }
+}
+
+TEST(Monitor, ConnectErrorRenewsTheContextAfterTheWalk) {
+  support::fresh_start(true);
+  sim::add_reader("Empty");
+  sim::add_reader("Reader B");
+  sim::insert_card("Reader B", blank_card());
+  const std::string out = run_monitor(1200);
+  const std::string expected_start = line("Reader: Empty") +
+                                     line("SCARD_STATE_EMPTY: There is no card in the reader. If this bit is set, "
+                                          "all the following bits will be clear.") +
+                                     line("connect res 8010000c") + line("connect error 8010000c") +
+                                     line("Reader: Reader B");
+  EXPECT_TRUE(starts_with(out, expected_start));
+  // B was still visited in the same walk; then the context was given up and a new one made.
+  const auto seq = sim::sequence();
+  const auto release = std::find(seq.begin(), seq.end(), "SCardReleaseContext");
+  ASSERT_NE(release, seq.end());
+  EXPECT_EQ(*(release + 1), "SCardEstablishContext");
+  EXPECT_EQ(std::count(seq.begin(), release, "SCardConnect"), 2);
+  EXPECT_EQ(sleeps().at(0), 1000u);
+  EXPECT_EQ(out.find(CONNECTED), std::string::npos);
+}
+
+TEST(Monitor, ReportEndsTheLoopAndSkipsTheRemainingReaders) {
+  support::fresh_start(false);
+  sim::add_reader("Reader A");
+  sim::add_reader("Reader B");
+  sim::insert_card("Reader A", support::application_card({"A0000000031010"}));
+  sim::insert_card("Reader B", support::application_card({"A0000000031010"}));
+  bool returned = false;
+  const std::string out = run_monitor(60000, &returned);
+  EXPECT_TRUE(returned);
+  EXPECT_EQ(out.find("Reader B"), std::string::npos);
+  EXPECT_EQ(sim::count("SCardConnect"), 1);
+  EXPECT_EQ(sim::open_contexts(), 0);
+  EXPECT_EQ(sim::open_cards(), 0);
+  EXPECT_EQ(sim::sequence().back(), "SCardReleaseContext");
+}

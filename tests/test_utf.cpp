@@ -1,0 +1,71 @@
+// Reader names through the wide-character adapter: UTF-8 to UTF-16 and back,
+// and WideCharToMultiByte as the monitor calls it.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "monitor/monitor.h"
+#include "platform/pcsc.h"
+#include "platform/utf.h"
+
+using quillon_utf::utf16_to_utf8;
+using quillon_utf::utf8_to_utf16;
+
+namespace {
+std::u16string u16(const std::string& s) { return utf8_to_utf16(s.data(), s.size()); }
+std::string u8(const std::u16string& s) { return utf16_to_utf8(s.data(), s.size()); }
+}  // namespace
+
+TEST(Utf, RoundTripsEveryPlane) {
+  const std::string text = "Lecteur \xC3\xA9 \xE2\x82\xAC \xF0\x9F\x98\x80 \xE4\xB8\xAD end";  // é € 😀 中
+  const std::u16string wide = u16(text);
+  EXPECT_EQ(wide, u"Lecteur \u00e9 \u20ac \U0001F600 \u4e2d end");
+  EXPECT_EQ(u8(wide), text);
+  EXPECT_EQ(u16(""), u"");
+  EXPECT_EQ(u8(u""), "");
+}
+
+TEST(Utf, MalformedInputBecomesReplacementCharacters) {
+  const std::u16string fffd(1, u'\xFFFD');
+  EXPECT_EQ(u16("a\xFF" "b"), u"a" + fffd + u"b");                // a byte that never starts a sequence
+  EXPECT_EQ(u16("a\xC3"), u"a" + fffd);                          // cut short at the end
+  EXPECT_EQ(u16("\xE2\x82" "A"), fffd + u"A");                   // cut short, the next byte starts afresh
+  EXPECT_EQ(u16("\xC0\xAF"), fffd + fffd);                       // overlong form
+  EXPECT_EQ(u16("\xED\xA0\x80"), fffd + fffd + fffd);            // an encoded surrogate
+  EXPECT_EQ(u16("\xF4\x90\x80\x80"), fffd + fffd + fffd + fffd);  // beyond U+10FFFF
+  EXPECT_EQ(u16("\x80"), fffd);                                  // a lone continuation byte
+  // Unpaired surrogates in UTF-16 become U+FFFD in UTF-8.
+  EXPECT_EQ(u8(std::u16string(u"x") + char16_t(0xD800) + u"y"), "x\xEF\xBF\xBDy");
+  EXPECT_EQ(u8(std::u16string(1, char16_t(0xDC00))), "\xEF\xBF\xBD");
+  EXPECT_EQ(u8(std::u16string(1, char16_t(0xD83D))), "\xEF\xBF\xBD");
+}
+
+TEST(Utf, WideCharToMultiByteAsWindowsDoes) {
+  const std::u16string text = u"\u00e9t\U0001F600";
+  char out[16] = {};
+  // Size query, then conversion of the units without the terminator.
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), 4, nullptr, 0, nullptr, nullptr), 7);
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), 4, out, sizeof out, nullptr, nullptr), 7);
+  EXPECT_EQ(std::string(out, 7), "\xC3\xA9t\xF0\x9F\x98\x80");
+  // -1 takes the terminator too.
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, out, sizeof out, nullptr, nullptr), 8);
+  EXPECT_EQ(out[7], '\0');
+  // Too small: nothing written, 0 returned.
+  char small[3] = {'x', 'x', 'x'};
+  EXPECT_EQ(WideCharToMultiByte(CP_UTF8, 0, text.c_str(), 4, small, 3, nullptr, nullptr), 0);
+  EXPECT_EQ(std::string(small, 3), "xxx");
+  EXPECT_EQ(WideCharToMultiByte(1252, 0, text.c_str(), 4, out, sizeof out, nullptr, nullptr), 0);
+}
+
+TEST(Utf, WideToUtf8) {
+  std::string out = "old";
+  wide_to_utf8(u"Virtual PCD 00 00", -1, out);
+  EXPECT_EQ(out, "Virtual PCD 00 00");
+  wide_to_utf8(u"Virtual PCD 00 00", 7, out);
+  EXPECT_EQ(out, "Virtual");
+  wide_to_utf8(u"", -1, out);
+  EXPECT_EQ(out, "");
+  const std::u16string worst(300, u'\xFFFF');  // three UTF-8 bytes per unit
+  wide_to_utf8(worst.c_str(), 0, out);
+  EXPECT_EQ(out.size(), 900u);
+}
