@@ -1,0 +1,155 @@
+#!/usr/bin/env bash
+# A private pcsc-lite stack: pcscd with the vpcd (virtual reader) driver in a
+# mount namespace of its own, so that it never meets a system pcscd.
+#
+#   pcsc-stack.sh [--port N] [--no-pcscd] [--pcscd-log FILE] -- COMMAND [ARGS...]
+#
+# Runs COMMAND inside the namespace with pcscd up (unless --no-pcscd) and
+# passes COMMAND's exit status back. Inside, /run/pcscd is a private tmpfs,
+# so libpcsclite clients (which use /run/pcscd/pcscd.comm) talk to this pcscd
+# only. vpcd listens on 127.0.0.1:N for reader "Virtual PCD 00 00" and on N+1
+# for "Virtual PCD 00 01"; a virtual card connects there. Default port 35963.
+#
+# COMMAND sees:
+#   PCSC_STACK_SCRIPT  this script, for the subcommand below
+#   PCSC_STACK_DIR     a private temporary directory (removed at the end)
+#   PCSC_STACK_CONF    the reader.conf directory given to pcscd
+#   PCSC_STACK_PORT    the vpcd port
+#
+# Subcommand for use inside the namespace (e.g. by a test that starts pcscd
+# late or restarts it):
+#   pcsc-stack.sh exec-pcscd    becomes pcscd (exec), in the foreground, with
+#                               the stack's configuration; its PID is noted in
+#                               $PCSC_STACK_DIR/pcscd.pid so that the stack
+#                               stops it at the end whatever happens.
+# Needs root (mount namespace, tmpfs), unshare(1), pcscd and vpcd.
+
+set -u
+
+VPCD_DRIVER=${VPCD_DRIVER:-/usr/lib/pcsc/drivers/serial/libifdvpcd.so}
+
+die() {
+  echo "pcsc-stack: $*" >&2
+  exit 2
+}
+
+# Writes the reader configuration for vpcd on port $2 into directory $1.
+write_reader_conf() {
+  cat >"$1/vpcd" <<EOF
+FRIENDLYNAME "Virtual PCD"
+DEVICENAME   /dev/null:$2
+LIBPATH      $VPCD_DRIVER
+CHANNELID    $2
+EOF
+}
+
+# Replaces the current process by pcscd for this stack.
+exec_pcscd() {
+  [ -n "${PCSC_STACK_DIR:-}" ] || die "exec-pcscd works only inside the stack"
+  echo $$ >"$PCSC_STACK_DIR/pcscd.pid"
+  exec pcscd --foreground --info -c "$PCSC_STACK_CONF"
+}
+
+# Stops the pcscd whose PID is noted in the stack's pid file, if it still
+# runs; TERM first, KILL after 3 s.
+stop_pcscd() {
+  local pidfile=$PCSC_STACK_DIR/pcscd.pid pid i
+  [ -s "$pidfile" ] || return 0
+  pid=$(cat "$pidfile")
+  rm -f "$pidfile"
+  # Only a process that is still this stack's pcscd.
+  [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = pcscd ] || return 0
+  kill -TERM "$pid" 2>/dev/null
+  for i in $(seq 30); do
+    [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = pcscd ] || break
+    sleep 0.1
+  done
+  if [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = pcscd ]; then kill -KILL "$pid" 2>/dev/null; fi
+  wait "$pid" 2>/dev/null
+  return 0
+}
+
+# Waits (up to 5 s) until pcscd's client socket exists.
+wait_pcscd_ready() {
+  local i
+  for i in $(seq 50); do
+    [ -S /run/pcscd/pcscd.comm ] && return 0
+    kill -0 "$1" 2>/dev/null || return 1
+    sleep 0.1
+  done
+  return 1
+}
+
+if [ "${1:-}" = exec-pcscd ]; then
+  exec_pcscd
+fi
+
+port=35963
+start_pcscd=1
+pcscd_log=
+while [ $# -gt 0 ]; do
+  case $1 in
+    --port) port=${2:?--port needs a value}; shift 2 ;;
+    --no-pcscd) start_pcscd=0; shift ;;
+    --pcscd-log) pcscd_log=${2:?--pcscd-log needs a value}; shift 2 ;;
+    --) shift; break ;;
+    -h|--help) sed -n '2,/^# Needs root/p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    *) die "unknown argument '$1' (see --help)" ;;
+  esac
+done
+[ $# -gt 0 ] || die "no COMMAND given (see --help)"
+case $port in ''|*[!0-9]*) die "bad port '$port'" ;; esac
+
+self=$(readlink -f "$0")
+
+# First pass: enter a new mount namespace and run this script again there.
+if [ -z "${PCSC_STACK_INNER:-}" ]; then
+  [ "$(id -u)" = 0 ] || die "needs root (mount namespace and tmpfs)"
+  command -v unshare >/dev/null || die "unshare not found"
+  command -v pcscd >/dev/null || die "pcscd not found"
+  [ -e "$VPCD_DRIVER" ] || die "vpcd driver not found at $VPCD_DRIVER"
+  args=(--port "$port")
+  [ $start_pcscd = 1 ] || args+=(--no-pcscd)
+  [ -z "$pcscd_log" ] || args+=(--pcscd-log "$pcscd_log")
+  PCSC_STACK_INNER=1 exec unshare --mount --propagation private "$self" "${args[@]}" -- "$@"
+fi
+unset PCSC_STACK_INNER
+
+# Inside the namespace: nothing mounted here reaches the rest of the system.
+mount --make-rprivate / || die "cannot make mounts private"
+mkdir -p /run/pcscd || die "cannot create /run/pcscd"
+mount -t tmpfs -o mode=0755,size=1m pcsc-stack /run/pcscd || die "cannot mount tmpfs on /run/pcscd"
+
+PCSC_STACK_DIR=$(mktemp -d /tmp/pcsc-stack.XXXXXX) || die "mktemp failed"
+PCSC_STACK_CONF=$PCSC_STACK_DIR/reader.conf.d
+mkdir "$PCSC_STACK_CONF"
+write_reader_conf "$PCSC_STACK_CONF" "$port"
+export PCSC_STACK_SCRIPT=$self PCSC_STACK_DIR PCSC_STACK_CONF PCSC_STACK_PORT=$port
+
+cleanup() {
+  stop_pcscd
+  rm -rf "$PCSC_STACK_DIR"
+}
+trap cleanup EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
+
+if [ $start_pcscd = 1 ]; then
+  if [ -n "$pcscd_log" ]; then
+    "$self" exec-pcscd >>"$pcscd_log" 2>&1 &
+  else
+    "$self" exec-pcscd >/dev/null 2>&1 &
+  fi
+  pcscd_pid=$!
+  wait_pcscd_ready "$pcscd_pid" || die "pcscd did not come up (try --pcscd-log FILE)"
+fi
+
+# COMMAND runs as a child (not exec) so that the EXIT trap still stops
+# pcscd; a TERM to this script ends COMMAND too.
+"$@" &
+cmd_pid=$!
+trap 'kill -TERM $cmd_pid 2>/dev/null; wait $cmd_pid; exit 143' TERM
+trap 'kill -INT $cmd_pid 2>/dev/null; wait $cmd_pid; exit 130' INT
+wait $cmd_pid
+status=$?
+exit $status

@@ -1,0 +1,766 @@
+#!/usr/bin/env python3
+"""End-to-end tests of quillon on the real PC/SC stack.
+
+Each case runs in a private mount namespace made by scripts/pcsc-stack.sh
+(its own /run/pcscd, so its own pcscd) with the vpcd virtual reader driver
+on a port of its own, so that cases can run in parallel. The virtual card
+(quillon-vcard) plugs into vpcd; quillon talks to pcscd through libpcsclite
+as it would to a real reader. The tool's standard output is captured byte
+for byte and checked; every line it writes ends in CR LF.
+
+    e2e.py --quillon PATH --vcard PATH [--port N] [--keep DIR] CASE
+
+Needs root, unshare, pcscd and the vpcd driver; a missing piece fails the
+case (it is not skipped). Standard library only.
+"""
+
+import argparse
+import os
+import re
+import signal
+import subprocess
+import sys
+import threading
+import time
+from pathlib import Path
+
+HERE = Path(__file__).resolve().parent
+DEFAULT_STACK = HERE.parent.parent / "scripts" / "pcsc-stack.sh"
+VPCD_DRIVER = Path("/usr/lib/pcsc/drivers/serial/libifdvpcd.so")
+
+TOOL_TIMEOUT = 30.0  # hard limit for one run of the tool
+
+# ---------------------------------------------------------------------------
+# What the tool prints
+
+CRLF = b"\r\n"
+BANNER = (b"Vantrel Quillon utility v.1.0\r\n"
+          b"Copyright (c) 2026 Vantrel\r\n"
+          b"\r\n"
+          b"Waiting for card...\r\n")
+HYPHENS = b"-" * 39
+READER0 = b"Reader: Virtual PCD 00 00"   # vpcd's first slot: port N
+READER1 = b"Reader: Virtual PCD 00 01"   # vpcd's second slot: port N+1, never has a card here
+RETRY = b"failed to read AID list => retrying"
+NO_SERVICE = b"failed to establish SCard context (err 8010001D)-> wait"
+NO_READERS = b"no SCard readers detected..."
+STATE_EMPTY = (b"SCARD_STATE_EMPTY: There is no card in the reader. "
+               b"If this bit is set, all the following bits will be clear.")
+STATE_PRESENT = b"SCARD_STATE_PRESENT: There is a card in the reader."
+NO_VALUE = b"\xa0"  # the catalogue's mark for a field without a value (Windows-1252 no-break space)
+
+# Catalogue rows that the virtual cards carry: aid, name, description, vendor.
+ROWS = {
+    "PSE": (b"315041592E5359532E4444463031",
+            b"Visa Payment System Environment - PSE (1PAY.SYS.DDF01)",
+            NO_VALUE, b"Visa International"),
+    "VISA": (b"A0000000031010", b"VISA Debit/Credit (Classic)",
+             b"Standard/Gold VISA credit card", b"Visa International"),
+    "MASTERCARD": (b"A0000000041010", b"MasterCard Credit",
+                   b"Standard MasterCard", b"Mastercard International"),
+    "OPENPGP": (b"D27600012401", b"OpenPGP Card",
+                b"For selection when not knowing the exact full AID", b"fsfEurope"),
+}
+CATALOGUE_ROWS = 255
+
+# The virtual cards (tests/vcard): ATR, the rows they accept in catalogue
+# order, their card production life-cycle data answer and the serial number
+# (bytes 13..20 of that answer).
+CARDS = {
+    "apps": {
+        "atr": b"3B898131FE4580575155494C4C4F4E19",
+        "rows": ["PSE", "VISA", "OPENPGP"],
+        "cplc": b"9F7F2A47905167479181421100" b"3141592653589793"
+                b"4792815012348151000000000000000000000000000000009000",
+        "serial": b"3141592653589793",
+        "protocol": 2,
+    },
+    "t0": {
+        "atr": b"3B890080575155494C4C5430",
+        "rows": ["VISA", "MASTERCARD"],
+        "cplc": b"9F7F2A47905167479181421100" b"2718281828459045"
+                b"4792815012348151000000000000000000000000000000009000",
+        "serial": b"2718281828459045",
+        "protocol": 1,
+    },
+    "none": {
+        "atr": b"3B898131FE4580575156434E4F4E451B",
+        "rows": [],
+    },
+}
+CARDS["vanish"] = CARDS["apps"]
+
+# pcsc-lite leaves a handle that reset the card with SCardEndTransaction
+# (SCARD_RESET_CARD) in the "card was reset" state: every later call on it
+# answers SCARD_W_RESET_CARD until the handle is reconnected.
+W_RESET_CARD = b"80100068"
+
+
+class Failure(Exception):
+    pass
+
+
+def lines_of(data):
+    """Splits output into lines at CR LF (the last part may be unterminated)."""
+    parts = data.split(CRLF)
+    return parts[:-1] if parts and parts[-1] == b"" else parts
+
+
+def show(data, limit=120):
+    """Readable dump of captured output: one repr per line."""
+    ls = lines_of(data)
+    out = [f"    {i:4}: {line!r}" for i, line in enumerate(ls[:limit])]
+    if len(ls) > limit:
+        out.append(f"    ... {len(ls) - limit} more lines ...")
+        out += [f"    {i:4}: {line!r}" for i, line in enumerate(ls[-20:], len(ls) - 20)]
+    return "\n".join(out)
+
+
+def compare_lines(what, actual, expected):
+    """Fails with the first difference of two line lists (bytes)."""
+    for i, (a, e) in enumerate(zip(actual, expected)):
+        if a != e:
+            raise Failure(f"{what}: line {i} differs\n  expected {e!r}\n  actual   {a!r}")
+    if len(actual) != len(expected):
+        extra = actual[len(expected):] or expected[len(actual):]
+        which = "actual has extra" if len(actual) > len(expected) else "missing"
+        raise Failure(f"{what}: {len(actual)} lines instead of {len(expected)}; {which}: {extra[:5]!r}")
+
+
+# ---------------------------------------------------------------------------
+# Expected report blocks
+
+def field_lines(row):
+    aid, name, description, vendor = ROWS[row]
+    return [b"found AID:   '" + aid + b"'",
+            b"name:        '" + name + b"'",
+            b"description: '" + description + b"'",
+            b"vendor:      '" + vendor + b"'"]
+
+
+def serial_lines(card, first_block):
+    """Lines that the serial-number read writes without debug.
+
+    The first block's read runs on a fresh handle: an immediate full answer
+    gives the failed-to-read line with the whole answer and then the serial;
+    a 6C 2D answer leads to the second GET DATA and then the serial alone.
+    That read ends its transaction with a card reset, after which pcsc-lite
+    answers SCARD_W_RESET_CARD on the same handle, so the later blocks can
+    only report that code."""
+    if not first_block:
+        return [b"failed to read serial number: " + W_RESET_CARD.lower()]
+    out = []
+    if card["protocol"] == 2:
+        out.append(b"failed to read serial number: '" + card["cplc"] + b"'")
+    out.append(b"received serial number (id): '" + card["serial"] + b"' ")
+    return out
+
+
+def report_lines(card):
+    """Session lines without debug after the reader line: ATR, detecting, blocks."""
+    out = [b"ATR: '" + card["atr"] + b"'", b"detecting AIDs..."]
+    for i, row in enumerate(card["rows"]):
+        out += [HYPHENS] + field_lines(row) + serial_lines(card, i == 0) + [HYPHENS]
+    return out
+
+
+def debug_serial_lines(card, row, first_block):
+    """Lines of one serial read with debug, received answers as patterns."""
+    aid = ROWS[row][0]
+    select = b"send: '00A40400" + b"%02X" % (len(aid) // 2) + aid + b"00' "
+    if not first_block:
+        return [select,
+                b"failed to select AID (transmit failed): '" + W_RESET_CARD.lower() + b"'",
+                b"failed to read serial number: " + W_RESET_CARD.lower(),
+                b"reader error " + W_RESET_CARD.lower()]
+    out = [select, re.compile(rb"received: '[0-9A-F]+' "), b"AID '" + aid + b"' selected",
+           re.compile(rb"send: '00C00000[0-9A-F]{2}' \(read_response\)"),
+           re.compile(rb"received: '[0-9A-F]+' "),
+           b"send: '80CA9F7F00' (get_serial)"]
+    if card["protocol"] == 2:
+        out += [b"received: '" + card["cplc"] + b"' ",
+                b"failed to read serial number: '" + card["cplc"] + b"'"]
+    else:
+        out += [b"received: '6C2D' ", b"send: '80CA9F7F2D' (read_serial)",
+                b"received: '" + card["cplc"] + b"' "]
+    out.append(b"received serial number (id): '" + card["serial"] + b"' ")
+    return out
+
+
+def match_lines(what, actual, expected):
+    """Like compare_lines, but expected entries may be compiled patterns."""
+    for i, (a, e) in enumerate(zip(actual, expected)):
+        ok = e.fullmatch(a) if isinstance(e, re.Pattern) else a == e
+        if not ok:
+            shown = e.pattern if isinstance(e, re.Pattern) else e
+            raise Failure(f"{what}: line {i} differs\n  expected {shown!r}\n  actual   {a!r}")
+    if len(actual) != len(expected):
+        raise Failure(f"{what}: {len(actual)} lines instead of {len(expected)}\n  actual: {actual!r}")
+
+
+# ---------------------------------------------------------------------------
+# Processes
+
+def stop_process(proc, name, grace=3.0):
+    """Stops a child by its PID: TERM, then KILL after the grace time."""
+    if proc is None or proc.poll() is not None:
+        return
+    try:
+        proc.send_signal(signal.SIGTERM)
+        proc.wait(timeout=grace)
+    except subprocess.TimeoutExpired:
+        print(f"  {name} (pid {proc.pid}) ignored SIGTERM, killing it")
+        proc.kill()
+        proc.wait()
+
+
+class Pcscd:
+    """pcscd of this namespace, started through the stack script (which
+    notes its PID so that the stack also stops it if this driver dies)."""
+
+    def __init__(self, workdir):
+        self.proc = None
+        self.log_path = workdir / "pcscd.log"
+
+    def start(self):
+        log = open(self.log_path, "ab")
+        self.proc = subprocess.Popen([os.environ["PCSC_STACK_SCRIPT"], "exec-pcscd"],
+                                     stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
+        log.close()
+        deadline = time.monotonic() + 5
+        while not os.path.exists("/run/pcscd/pcscd.comm"):
+            if self.proc.poll() is not None:
+                raise Failure(f"pcscd exited with {self.proc.returncode}, see {self.log_path}")
+            if time.monotonic() > deadline:
+                raise Failure("pcscd did not open /run/pcscd/pcscd.comm within 5 s")
+            time.sleep(0.05)
+
+    def stop(self):
+        stop_process(self.proc, "pcscd")
+
+
+class VCard:
+    """One run of quillon-vcard with its APDU log."""
+
+    count = 0
+
+    def __init__(self, exe, port, workdir, profile, *extra):
+        VCard.count += 1
+        self.log_path = workdir / f"vcard{VCard.count}-{profile}.log"
+        self.proc = subprocess.Popen([exe, "--port", str(port), "--profile", profile, "--quiet",
+                                      "--log", str(self.log_path), *extra],
+                                     stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                                     stderr=open(workdir / f"vcard{VCard.count}.err", "wb"))
+
+    def log(self):
+        try:
+            return self.log_path.read_text()
+        except FileNotFoundError:
+            return ""
+
+    def wait_log(self, pattern, timeout):
+        """Waits until the card's log has a line matching pattern."""
+        deadline = time.monotonic() + timeout
+        while time.monotonic() < deadline:
+            if re.search(pattern, self.log(), re.M):
+                return
+            if self.proc.poll() is not None:
+                raise Failure(f"quillon-vcard exited with {self.proc.returncode}")
+            time.sleep(0.02)
+        raise Failure(f"card log has no {pattern!r} after {timeout} s:\n{self.log()[-2000:]}")
+
+    def wait_inserted(self, timeout=5):
+        """pcscd powers a card up as soon as it sees it in the reader."""
+        self.wait_log(r"^\d+ ctrl power-on$", timeout)
+
+    def apdus(self):
+        """(command, response) pairs in the order the card answered them; a
+        command left unanswered (the card vanished) has response None."""
+        pairs = []
+        for line in self.log().splitlines():
+            parts = line.split(" ", 2)
+            if len(parts) == 3 and parts[1] == ">":
+                pairs.append([parts[2].encode(), None])
+            elif len(parts) == 3 and parts[1] == "<":
+                pairs[-1][1] = parts[2].encode()
+        return [tuple(p) for p in pairs]
+
+    def stop(self):
+        stop_process(self.proc, "quillon-vcard")
+        if self.proc.returncode not in (0, None):
+            raise Failure(f"quillon-vcard ended with status {self.proc.returncode}")
+
+
+class Tool:
+    """One run of quillon; its standard output is collected by a thread."""
+
+    def __init__(self, exe, workdir, *args):
+        self.start = time.monotonic()
+        self.deadline = self.start + TOOL_TIMEOUT
+        self.buf = bytearray()
+        self.cond = threading.Condition()
+        self.eof = False
+        self.err_path = workdir / "quillon.stderr"
+        self.proc = subprocess.Popen([exe, *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                                     stderr=open(self.err_path, "wb"))
+        self.thread = threading.Thread(target=self._read, daemon=True)
+        self.thread.start()
+
+    def _read(self):
+        fd = self.proc.stdout.fileno()
+        while True:
+            chunk = os.read(fd, 65536)
+            with self.cond:
+                if not chunk:
+                    self.eof = True
+                    self.cond.notify_all()
+                    return
+                self.buf += chunk
+                self.cond.notify_all()
+
+    def output(self):
+        with self.cond:
+            return bytes(self.buf)
+
+    def _limit(self, timeout):
+        return min(self.deadline, time.monotonic() + timeout)
+
+    def wait_for(self, needle, start=0, timeout=TOOL_TIMEOUT, count=1):
+        """Waits until needle (bytes) occurs count times at or after offset
+        start; returns the offset just past the last of them."""
+        limit = self._limit(timeout)
+        with self.cond:
+            while True:
+                pos, found = start, 0
+                while found < count:
+                    i = self.buf.find(needle, pos)
+                    if i < 0:
+                        break
+                    found, pos = found + 1, i + len(needle)
+                if found == count:
+                    return pos
+                left = limit - time.monotonic()
+                if left <= 0 or self.eof:
+                    break
+                self.cond.wait(left)
+        why = "the tool ended" if self.eof else f"{time.monotonic() - self.start:.1f} s passed"
+        raise Failure(f"expected {needle!r} (x{count}) in the output, but {why}; output:\n"
+                      + show(self.output()))
+
+    def wait_exit(self, timeout=TOOL_TIMEOUT):
+        """Waits for the tool to end by itself; fails (and kills it) at the hard limit."""
+        try:
+            code = self.proc.wait(timeout=max(0.0, self._limit(timeout) - time.monotonic()))
+        except subprocess.TimeoutExpired:
+            self.kill()
+            raise Failure(f"quillon did not exit within {time.monotonic() - self.start:.1f} s; output:\n"
+                          + show(self.output()))
+        self.thread.join(5)
+        return code
+
+    def running(self):
+        return self.proc.poll() is None
+
+    def kill(self):
+        stop_process(self.proc, "quillon", grace=1.0)
+        self.thread.join(5)
+
+
+# ---------------------------------------------------------------------------
+# Checks on a finished run
+
+def check_exact(what, data, expected_lines):
+    compare_lines(what, lines_of(data), expected_lines)
+    if not data.endswith(CRLF):
+        raise Failure(f"{what}: output does not end with CR LF: {data[-40:]!r}")
+
+
+def check_banner(data):
+    if not data.startswith(BANNER):
+        raise Failure("output does not start with the banner:\n" + show(data[:300]))
+
+
+def check_exchanges(tool_out, card):
+    """Every command the tool traced as sent and answered must be, in order,
+    a command the card answered, with the same answer."""
+    traced = []
+    ls = lines_of(tool_out)
+    for i, line in enumerate(ls):
+        m = re.fullmatch(rb"send: '([0-9A-F]*)' ?(\(\w+\))?", line)
+        if m:
+            nxt = ls[i + 1] if i + 1 < len(ls) else b""
+            r = re.fullmatch(rb"received: '([0-9A-F]*)' ", nxt)
+            traced.append((m.group(1), r.group(1) if r else None))
+    answered = [p for p in traced if p[1] is not None]
+    card_pairs = [p for p in card.apdus() if p[1] is not None]
+    if answered != card_pairs:
+        for i, (a, c) in enumerate(zip(answered, card_pairs)):
+            if a != c:
+                raise Failure(f"exchange {i}: tool traced {a!r}, card log has {c!r}")
+        raise Failure(f"tool traced {len(answered)} answered commands, card answered {len(card_pairs)}")
+    return traced
+
+
+def check_scan_trace(section, card):
+    """The debug trace of one catalogue scan (the lines between "detecting
+    AIDs..." and the first block): one SELECT per catalogue row, refused
+    ones with 6A82, the card's own rows accepted and followed by GET RESPONSE."""
+    accepted = []
+    selects = 0
+    i = 0
+    while i < len(section):
+        m = re.fullmatch(rb"send: '00A40400([0-9A-F]{2})([0-9A-F]*)00' ", section[i])
+        if not m:
+            raise Failure(f"scan trace line {i}: expected a SELECT, got {section[i]!r}")
+        selects += 1
+        aid = m.group(2)
+        if int(m.group(1), 16) * 2 != len(aid):
+            raise Failure(f"SELECT {section[i]!r}: Lc does not match the AID")
+        if section[i + 1] == b"received: '6A82' ":
+            if section[i + 2] != b"failed to select AID: '" + aid + b"' : 6A82":
+                raise Failure(f"after refusal of {aid!r}: {section[i + 2]!r}")
+            i += 3
+            continue
+        resp = re.fullmatch(rb"received: '([0-9A-F]+)' ", section[i + 1])
+        if not resp or section[i + 2] != b"AID '" + aid + b"' selected":
+            raise Failure(f"scan trace for {aid!r}: {section[i + 1:i + 3]!r}")
+        le = resp.group(1)[2:4]
+        if section[i + 3] != b"send: '00C00000" + le + b"' (read_response)":
+            raise Failure(f"GET RESPONSE after {aid!r}: {section[i + 3]!r} (Le should be {le!r})")
+        if not re.fullmatch(rb"received: '[0-9A-F]+' ", section[i + 4]):
+            raise Failure(f"answer to GET RESPONSE after {aid!r}: {section[i + 4]!r}")
+        accepted.append(aid)
+        i += 5
+    if selects != CATALOGUE_ROWS:
+        raise Failure(f"the scan sent {selects} SELECT commands, expected {CATALOGUE_ROWS}")
+    want = [ROWS[r][0] for r in card["rows"]]
+    if accepted != want:
+        raise Failure(f"accepted AIDs {accepted!r}, expected {want!r}")
+
+
+def check_debug_report(out, card, vcard):
+    """Whole debug run of a card that is in the reader from the start."""
+    check_banner(out)
+    ls = lines_of(out[len(BANNER):])
+    if not ls or ls[0] != READER0:
+        raise Failure(f"first line after the banner: {ls[:1]!r}, expected {READER0!r}")
+    i = 1
+    states = []
+    while i < len(ls) and ls[i].startswith(b"SCARD_STATE_"):
+        states.append(ls[i])
+        i += 1
+    if STATE_PRESENT not in states:
+        raise Failure(f"state lines of the card's reader: {states!r}")
+    compare_lines("session start", ls[i:i + 2], [b"ATR: '" + card["atr"] + b"'", b"detecting AIDs..."])
+    i += 2
+    first_block = ls.index(HYPHENS, i)
+    check_scan_trace(ls[i:first_block], card)
+    expected = []
+    for n, row in enumerate(card["rows"]):
+        expected += [HYPHENS] + field_lines(row) + debug_serial_lines(card, row, n == 0) + [HYPHENS]
+    expected.append(b"disconnect reader")
+    match_lines("report", ls[first_block:], expected)
+    check_exchanges(out, vcard)
+
+
+# ---------------------------------------------------------------------------
+# Cases
+
+class Case:
+    def __init__(self, opts, workdir):
+        self.opts = opts
+        self.workdir = workdir
+        self.port = int(os.environ["PCSC_STACK_PORT"])
+        self.pcscd = Pcscd(workdir)
+        self.cards = []
+        self.tool = None
+
+    def card(self, profile, *extra):
+        c = VCard(self.opts.vcard, self.port, self.workdir, profile, *extra)
+        self.cards.append(c)
+        return c
+
+    def run_tool(self, *args):
+        self.tool = Tool(self.opts.quillon, self.workdir, *args)
+        return self.tool
+
+    def cleanup(self):
+        errors = []
+        for stop in [lambda: self.tool and self.tool.kill()] + [c.stop for c in self.cards] + [self.pcscd.stop]:
+            try:
+                stop()
+            except Failure as e:
+                errors.append(str(e))
+        if errors:
+            raise Failure("; ".join(errors))
+
+    def report_exit(self, code):
+        if code != 0:
+            raise Failure(f"quillon exited with {code}; output:\n" + show(self.tool.output()))
+
+
+def case_reader(c):
+    """A reader without a card, debug: the reader is listed and its empty
+    state shown; the connect to the empty reader fails."""
+    c.pcscd.start()
+    t = c.run_tool("debug")
+    t.wait_for(READER1 + CRLF, t.wait_for(READER0 + CRLF))
+    t.kill()
+    out = t.output()
+    check_banner(out)
+    ls = lines_of(out[len(BANNER):])
+    expected_head = [READER0, STATE_EMPTY, b"connect res 8010000c", b"connect error 8010000c",
+                     READER1, STATE_EMPTY, b"connect res 8010000c", b"connect error 8010000c"]
+    compare_lines("reader walk", ls[:len(expected_head)], expected_head)
+    if any(l.startswith(b"ATR:") for l in ls) or NO_SERVICE in out:
+        raise Failure("unexpected lines:\n" + show(out))
+
+
+def case_nopcscd(c):
+    """pcscd not running at start, debug: the context failure is reported
+    about once a second; once pcscd is up the readers are picked up."""
+    t = c.run_tool("debug")
+    line = NO_SERVICE + CRLF
+    t.wait_for(line, len(BANNER), timeout=5)
+    first = time.monotonic()
+    t.wait_for(line, len(BANNER), timeout=5, count=3)
+    per_try = (time.monotonic() - first) / 2
+    if not 0.8 <= per_try <= 1.6:
+        raise Failure(f"context retries {per_try:.2f} s apart, expected about 1 s")
+    if READER0 in t.output():
+        raise Failure("a reader was listed without pcscd")
+    mark = len(t.output())
+    c.pcscd.start()
+    t.wait_for(READER1 + CRLF, t.wait_for(READER0 + CRLF, mark, timeout=5))
+    t.kill()
+    out = t.output()
+    check_banner(out)
+    ls = lines_of(out[len(BANNER):])
+    k = ls.index(READER0)
+    if set(ls[:k]) != {NO_SERVICE} or k < 3:
+        raise Failure("before the reader line only context failures were expected:\n" + show(out))
+    print(f"  {k} context failure lines, {per_try:.2f} s apart")
+
+
+def case_noreader(c):
+    """pcscd with no reader at all, debug: "no SCard readers detected...",
+    and no reader line."""
+    for f in Path(os.environ["PCSC_STACK_CONF"]).iterdir():
+        f.unlink()
+    c.pcscd.start()
+    t = c.run_tool("debug")
+    t.wait_for(NO_READERS + CRLF, len(BANNER), timeout=5)
+    time.sleep(0.5)
+    t.kill()
+    out = t.output()
+    check_banner(out)
+    compare_lines("no reader", lines_of(out[len(BANNER):]), [NO_READERS])
+
+
+def case_apps(c):
+    """The apps card (T=1), no debug: the complete output, byte for byte."""
+    c.pcscd.start()
+    card = c.card("apps")
+    card.wait_inserted()
+    t = c.run_tool()
+    c.report_exit(t.wait_exit())
+    check_exact("apps report", t.output(), lines_of(BANNER) + [READER0] + report_lines(CARDS["apps"]))
+
+
+def case_apps_debug(c):
+    """The apps card with debug: the scan trace, the blocks with their serial
+    reads, and every traced exchange as the card saw it."""
+    c.pcscd.start()
+    card = c.card("apps")
+    card.wait_inserted()
+    t = c.run_tool("debug")
+    c.report_exit(t.wait_exit())
+    check_debug_report(t.output(), CARDS["apps"], card)
+
+
+def case_t0(c):
+    """The T=0 card with debug: 61 xx answers fetched with GET RESPONSE, and
+    the 6C 2D answer to GET DATA retried with the corrected length."""
+    c.pcscd.start()
+    card = c.card("t0")
+    card.wait_inserted()
+    t = c.run_tool("debug")
+    c.report_exit(t.wait_exit())
+    out = t.output()
+    if b"send: '80CA9F7F2D' (read_serial)\r\n" not in out:
+        raise Failure("no read_serial retry in the output:\n" + show(out))
+    check_debug_report(out, CARDS["t0"], card)
+
+
+def check_final_session(out, card, allowed_before):
+    """The output ends with one complete session with `card`; every line
+    between the banner and it is one of allowed_before."""
+    check_banner(out)
+    ls = lines_of(out[len(BANNER):])
+    tail = [READER0] + report_lines(card)
+    k = len(ls) - len(tail)
+    compare_lines("final session", ls[max(k, 0):], tail)
+    stray = [l for l in ls[:k] if l not in allowed_before]
+    if stray:
+        raise Failure(f"unexpected lines before the report: {stray[:5]!r}\n" + show(out))
+    return ls[:k]
+
+
+def case_swap(c):
+    """A card without catalogue applications: the tool says it retries and
+    keeps waiting; replaced by the apps card, it reports and exits 0."""
+    c.pcscd.start()
+    none = c.card("none")
+    none.wait_inserted()
+    t = c.run_tool()
+    t.wait_for(RETRY + CRLF, len(BANNER), timeout=10)
+    time.sleep(0.5)
+    if not t.running():
+        raise Failure("quillon ended after a card without applications")
+    none.stop()
+    # Let pcscd see the reader empty (it polls every 400 ms) before the
+    # other card arrives, so that no session spans both cards.
+    time.sleep(1.0)
+    apps = c.card("apps")
+    apps.wait_inserted()
+    c.report_exit(t.wait_exit())
+    before = check_final_session(t.output(), CARDS["apps"], {
+        READER0, READER1, b"ATR: '" + CARDS["none"]["atr"] + b"'", b"detecting AIDs...", RETRY})
+    print(f"  {before.count(RETRY)} retry line(s) before the swap")
+
+
+def case_vanish(c):
+    """The card goes away in the middle of the scan (after 100 SELECTs) and
+    comes back 1.5 s later. The scan goes on with failed exchanges and keeps
+    what it found before: the tool reports those rows (their serial reads
+    fail) and exits 0, without hanging or crashing."""
+    c.pcscd.start()
+    card = c.card("vanish", "--vanish-after", "100", "--return-after-ms", "1500")
+    card.wait_inserted()
+    t = c.run_tool()
+    c.report_exit(t.wait_exit())
+    out = t.output()
+    check_banner(out)
+    ls = lines_of(out[len(BANNER):])
+    compare_lines("session start", ls[:3], [READER0, b"ATR: '" + CARDS["vanish"]["atr"] + b"'", b"detecting AIDs..."])
+    blocks = ls[3:]
+    i = 0
+    for row in ["PSE", "VISA"]:  # catalogue rows 1 and 8, answered before the card left
+        if blocks[i] != HYPHENS:
+            raise Failure(f"block for {row}: {blocks[i]!r}")
+        compare_lines(f"block {row}", blocks[i + 1:i + 5], field_lines(row))
+        i += 5
+        while i < len(blocks) and blocks[i].startswith(b"failed to read serial number: "):
+            i += 1
+        if blocks[i] != HYPHENS:
+            raise Failure(f"block {row} ends with {blocks[i]!r}")
+        i += 1
+    if i != len(blocks):
+        raise Failure(f"lines after the blocks: {blocks[i:]!r}")
+    card.wait_log(r"^\d+ vanish after 100 SELECT answers", 1)
+    selects = [p for p in card.apdus() if p[0].startswith(b"00A40400")]
+    if len(selects) != 100:
+        raise Failure(f"the card answered {len(selects)} SELECT commands before it vanished, expected 100")
+
+
+def case_vanish_early(c):
+    """The card goes away at the first SELECT and comes back 1.5 s later:
+    the scan fails entirely, the tool says it retries, and once the card is
+    back it reports and exits 0."""
+    c.pcscd.start()
+    card = c.card("vanish", "--vanish-after", "0", "--return-after-ms", "1500")
+    card.wait_inserted()
+    t = c.run_tool()
+    c.report_exit(t.wait_exit())
+    before = check_final_session(t.output(), CARDS["vanish"], {
+        READER0, READER1, b"ATR: '" + CARDS["vanish"]["atr"] + b"'", b"detecting AIDs...", RETRY})
+    if RETRY not in before:
+        raise Failure("no retry line before the card came back")
+    card.wait_log(r"^\d+ vanish after 0 SELECT answers", 1)
+
+
+CASES = {
+    "reader": case_reader,
+    "nopcscd": case_nopcscd,
+    "noreader": case_noreader,
+    "apps": case_apps,
+    "apps_debug": case_apps_debug,
+    "t0": case_t0,
+    "swap": case_swap,
+    "vanish": case_vanish,
+    "vanish_early": case_vanish_early,
+}
+
+
+# ---------------------------------------------------------------------------
+# Entry
+
+def parse_args(argv):
+    p = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
+    p.add_argument("--quillon", required=True, help="path of the quillon executable")
+    p.add_argument("--vcard", required=True, help="path of the quillon-vcard executable")
+    p.add_argument("--stack", default=str(DEFAULT_STACK), help="path of scripts/pcsc-stack.sh")
+    p.add_argument("--port", type=int, default=35963, help="vpcd port (N and N+1 are used)")
+    p.add_argument("--keep", help="keep logs (tool, card, pcscd) in this directory")
+    p.add_argument("case", choices=sorted(CASES))
+    return p.parse_args(argv)
+
+
+def preflight(opts):
+    """The real stack must be there: a missing piece fails the test."""
+    problems = []
+    if os.geteuid() != 0:
+        problems.append("must run as root (mount namespace, tmpfs)")
+    for tool in ("unshare", "pcscd", "mount"):
+        if not any(os.access(os.path.join(d, tool), os.X_OK) for d in os.environ.get("PATH", "").split(":")):
+            problems.append(f"{tool} not found in PATH")
+    if not VPCD_DRIVER.exists():
+        problems.append(f"vpcd driver missing ({VPCD_DRIVER}; package vsmartcard-vpcd)")
+    for what, path in (("quillon", opts.quillon), ("quillon-vcard", opts.vcard), ("stack script", opts.stack)):
+        if not os.access(path, os.X_OK):
+            problems.append(f"{what} not executable: {path}")
+    if problems:
+        print("e2e: FAIL: " + "; ".join(problems))
+        sys.exit(1)
+
+
+def main(argv):
+    opts = parse_args(argv)
+    if "PCSC_STACK_DIR" not in os.environ:
+        # Outside the namespace: check the prerequisites, then run again
+        # inside a private stack (pcscd is started by each case itself).
+        preflight(opts)
+        os.execv(opts.stack, [opts.stack, "--port", str(opts.port), "--no-pcscd", "--",
+                              sys.executable, os.path.abspath(__file__), *argv])
+
+    workdir = Path(os.environ["PCSC_STACK_DIR"])
+    name = f"e2e_{opts.case}"
+    case = Case(opts, workdir)
+    start = time.monotonic()
+    ok = False
+    try:
+        CASES[opts.case](case)
+        ok = True
+    except Failure as e:
+        print(f"{name}: FAIL: {e}")
+    finally:
+        try:
+            case.cleanup()
+        except Failure as e:
+            print(f"{name}: FAIL in cleanup: {e}")
+            ok = False
+        elapsed = time.monotonic() - start
+        if opts.keep:
+            keep = Path(opts.keep)
+            keep.mkdir(parents=True, exist_ok=True)
+            if case.tool:
+                (keep / f"{name}.out").write_bytes(case.tool.output())
+            for f in workdir.iterdir():
+                if f.is_file():
+                    (keep / f"{name}.{f.name}").write_bytes(f.read_bytes())
+    print(f"{name}: {'PASS' if ok else 'FAIL'} in {elapsed:.2f} s")
+    return 0 if ok else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv[1:]))
