@@ -1,0 +1,252 @@
+// The whole program on the simulated PC/SC: banner, card session, scan,
+// report blocks with the serial number, and the exact bytes of its output.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "app/entry.h"
+#include "catalogue/aid_catalogue.h"
+#include "tests/support.h"
+
+using support::BANNER;
+using support::line;
+
+namespace {
+
+const std::string RULE = line("---------------------------------------");
+const std::string SERIAL = line("received serial number (id): '1122334455667788' ");
+
+struct ProgramRun {
+  std::string out;
+  bool returned = false;
+  int status = -1;
+};
+
+ProgramRun run_program(bool debug, std::uint64_t until_ms = 120000) {
+  sim::stop_at(until_ms);
+  std::string arg0 = "quillon", arg1 = "debug";
+  char* argv[] = {&arg0[0], debug ? &arg1[0] : nullptr, nullptr};
+  ProgramRun run;
+  support::Output out;
+  run.returned = !sim::run_until_stop([&] { run.status = quillon_main(debug ? 2 : 1, argv); });
+  run.out = out.text();
+  return run;
+}
+
+std::string block(const AidRecord& row, const std::string& serial_lines = SERIAL) {
+  return RULE + line("found AID:   '" + row.aid + "'") + line("name:        '" + row.name + "'") +
+         line("description: '" + row.description + "'") + line("vendor:      '" + row.vendor + "'") + serial_lines +
+         RULE;
+}
+
+const AidRecord& row(int number) { return AidCatalogue[number - 1]; }
+
+int sent_with_prefix(const std::string& hex_prefix) {
+  int n = 0;
+  for (const auto& c : sim::calls_of("SCardTransmit"))
+    if (support::hex(c.sent).compare(0, hex_prefix.size(), hex_prefix) == 0) ++n;
+  return n;
+}
+
+int occurrences(const std::string& text, const std::string& what) {
+  int n = 0;
+  for (std::size_t pos = text.find(what); pos != std::string::npos; pos = text.find(what, pos + what.size())) ++n;
+  return n;
+}
+
+}  // namespace
+
+TEST(Program, ReportsTwoApplicationsAndEnds) {
+  support::fresh_start();
+  sim::add_reader("Reader A");
+  sim::add_reader("Reader B");
+  sim::insert_card("Reader A", support::application_card({"A0000000031010", "A0000000041010"}));
+  sim::insert_card("Reader B", support::application_card({"A0000000031010"}));
+  const ProgramRun run = run_program(false);
+  ASSERT_TRUE(run.returned);
+  EXPECT_EQ(run.status, 0);
+  const std::string expected =
+      std::string(BANNER) + line("Reader: Reader A") + line("ATR: '3B8880010000000000000000'") +
+      line("detecting AIDs...") +
+      RULE + line("found AID:   'A0000000031010'") + line("name:        'VISA Debit/Credit (Classic)'") +
+      line("description: 'Standard/Gold VISA credit card'") + line("vendor:      'Visa International'") + SERIAL +
+      RULE + RULE + line("found AID:   'A0000000041010'") + line("name:        'MasterCard Credit'") +
+      line("description: 'Standard MasterCard'") + line("vendor:      'Mastercard International'") + SERIAL + RULE;
+  EXPECT_EQ(run.out, expected);
+
+  // One connect, shared, offering T=0 and T=1; the second reader is never visited.
+  const auto connects = sim::calls_of("SCardConnect");
+  ASSERT_EQ(connects.size(), 1u);
+  EXPECT_EQ(connects[0].reader, "Reader A");
+  EXPECT_EQ(connects[0].value, static_cast<DWORD>(SCARD_SHARE_SHARED));
+  EXPECT_EQ(connects[0].protocols, static_cast<DWORD>(SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1));
+  // 255 SELECTs in the scan, one again per block; a GET RESPONSE after each accepted one.
+  EXPECT_EQ(sent_with_prefix("00A40400"), 255 + 2);
+  EXPECT_EQ(sent_with_prefix("00C00000"), 2 + 2);
+  EXPECT_EQ(sent_with_prefix("80CA9F7F00"), 2);
+  // Every handle disconnected once with a reset, every transaction ended once with a reset, the context released.
+  const auto disconnects = sim::calls_of("SCardDisconnect");
+  ASSERT_EQ(disconnects.size(), 1u);
+  EXPECT_EQ(disconnects[0].value, static_cast<DWORD>(SCARD_RESET_CARD));
+  for (const auto& end : sim::calls_of("SCardEndTransaction")) EXPECT_EQ(end.value, static_cast<DWORD>(SCARD_RESET_CARD));
+  EXPECT_EQ(sim::count("SCardEndTransaction"), 2);
+  EXPECT_EQ(sim::open_transactions(), 0);
+  EXPECT_EQ(sim::open_cards(), 0);
+  EXPECT_EQ(sim::open_contexts(), 0);
+  EXPECT_EQ(sim::sequence().back(), "SCardReleaseContext");
+}
+
+TEST(Program, ScanOrderAndTraceInDebugMode) {
+  support::fresh_start();
+  sim::add_reader("Reader A");
+  sim::insert_card("Reader A", support::application_card({"A0000000031010", "A0000000041010"}));
+  const ProgramRun run = run_program(true);
+  ASSERT_TRUE(run.returned);
+  const auto lines = support::lines(run.out);
+  // The scan tries rows 1 and 2 first, every row in catalogue order.
+  std::vector<std::string> selects;
+  for (const auto& l : lines)
+    if (l.compare(0, 15, "send: '00A40400") == 0) selects.push_back(l);
+  ASSERT_EQ(selects.size(), 257u);
+  EXPECT_EQ(selects[0], "send: '00A404000E315041592E5359532E444446303100' ");
+  EXPECT_EQ(selects[1], "send: '00A404000E325041592E5359532E444446303100' ");
+  EXPECT_EQ(selects[7], "send: '00A4040007A000000003101000' ");
+  EXPECT_EQ(occurrences(run.out, line("failed to select AID: '315041592E5359532E4444463031' : 6A82")), 1);
+  EXPECT_EQ(occurrences(run.out, line("AID 'A0000000031010' selected")), 2);  // scan and serial read
+  EXPECT_EQ(occurrences(run.out, line("send: '80CA9F7F00' (get_serial)")), 2);
+  EXPECT_EQ(occurrences(run.out, line("disconnect reader")), 1);
+  // Level-1 lines stand in the same order as without debug.
+  const std::string report_start = line("found AID:   'A0000000031010'");
+  EXPECT_LT(run.out.find(line("detecting AIDs...")), run.out.find(report_start));
+  EXPECT_LT(run.out.find(report_start), run.out.find(line("found AID:   'A0000000041010'")));
+  EXPECT_LT(run.out.rfind(RULE), run.out.find(line("disconnect reader")));
+}
+
+TEST(Program, AidInTwoRowsGetsTwoBlocks) {
+  support::fresh_start();
+  sim::add_reader("Reader A");
+  sim::insert_card("Reader A", support::application_card({"D040000013000001"}));
+  const ProgramRun run = run_program(false);
+  ASSERT_TRUE(run.returned);
+  ASSERT_EQ(row(211).aid, "D040000013000001");
+  ASSERT_EQ(row(212).aid, "D040000013000001");
+  const std::string expected = std::string(BANNER) + line("Reader: Reader A") +
+                               line("ATR: '3B8880010000000000000000'") + line("detecting AIDs...") + block(row(211)) +
+                               block(row(212));
+  EXPECT_EQ(run.out, expected);
+  EXPECT_EQ(sent_with_prefix("00A4040008D040000013000001"), 2 + 2);
+}
+
+TEST(Program, TextsArePrintedByteForByte) {
+  support::fresh_start();
+  sim::add_reader("Reader A");
+  // Row 1's description is the no-value mark; row 121's vendor holds a byte above 0x7F.
+  sim::insert_card("Reader A", support::application_card({"315041592E5359532E4444463031", row(121).aid}));
+  const ProgramRun run = run_program(false);
+  ASSERT_TRUE(run.returned);
+  EXPECT_NE(run.out.find(line("description: '\xA0'")), std::string::npos);
+  EXPECT_NE(run.out.find(line("name:        'Visa Payment System Environment - PSE (1PAY.SYS.DDF01)'")),
+            std::string::npos);
+  EXPECT_NE(run.out.find(line("vendor:      '" + row(121).vendor + "'")), std::string::npos);
+  EXPECT_TRUE(std::any_of(row(121).vendor.begin(), row(121).vendor.end(),
+                          [](char c) { return static_cast<unsigned char>(c) > 0x7F; }));
+}
+
+TEST(Program, CardWithoutApplicationsIsScannedAgainAfterTheNextChange) {
+  support::fresh_start();
+  sim::add_reader("Reader A");
+  sim::insert_card("Reader A", support::application_card({}));
+  sim::at(10500, [] {
+    sim::remove_card("Reader A");
+    sim::insert_card("Reader A", support::application_card({"A0000000041010"}, "0102030405060708"));
+  });
+  const ProgramRun run = run_program(false);
+  ASSERT_TRUE(run.returned);
+  const std::string retry = std::string(BANNER) + line("Reader: Reader A") + line("ATR: '3B8880010000000000000000'") +
+                            line("detecting AIDs...") + line("failed to read AID list => retrying");
+  const std::string expected = retry + line("Reader: Reader A") + line("ATR: '3B8880010000000000000000'") +
+                               line("detecting AIDs...") +
+                               block(row(27), line("received serial number (id): '0102030405060708' "));
+  EXPECT_EQ(run.out, expected);
+  // Two scans, each ended by a disconnect with reset; nothing scanned while waiting.
+  EXPECT_EQ(sent_with_prefix("00A404000E3150"), 2);
+  const auto disconnects = sim::calls_of("SCardDisconnect");
+  ASSERT_EQ(disconnects.size(), 2u);
+  for (const auto& d : disconnects) EXPECT_EQ(d.value, static_cast<DWORD>(SCARD_RESET_CARD));
+  EXPECT_GE(sim::calls_of("SCardConnect")[1].at_ms, 10500u);
+}
+
+TEST(Program, CardPulledBeforeTheConnect) {
+  support::fresh_start();
+  sim::add_reader("Reader A");
+  sim::add_reader("Reader B");
+  sim::insert_card("Reader A", support::application_card({"A0000000031010"}));
+  sim::insert_card("Reader B", support::application_card({"A0000000031010"}));
+  sim::fail("SCardConnect", 1, SCARD_W_REMOVED_CARD);
+  const ProgramRun run = run_program(true);
+  ASSERT_TRUE(run.returned);
+  const std::string pulled = line("connect res 80100069") + line("card removed") + line("Reader: Reader B");
+  EXPECT_NE(run.out.find(pulled), std::string::npos);
+  // No pause, and the walk went on in the same context.
+  EXPECT_EQ(sim::count("Sleep"), 0);
+  EXPECT_EQ(sim::count("SCardEstablishContext"), 1);
+
+  // Without debug the failed connect writes nothing.
+  support::fresh_start();
+  sim::add_reader("Reader A");
+  sim::add_reader("Reader B");
+  sim::insert_card("Reader A", support::application_card({"A0000000031010"}));
+  sim::insert_card("Reader B", support::application_card({"A0000000031010"}));
+  sim::fail("SCardConnect", 1, SCARD_W_REMOVED_CARD);
+  const ProgramRun quiet = run_program(false);
+  EXPECT_NE(quiet.out.find(line("Reader: Reader A") + line("Reader: Reader B") + line("ATR: '3B8880010000000000000000'")),
+            std::string::npos);
+}
+
+TEST(Program, EmptyReaderBesideACard) {
+  support::fresh_start();
+  sim::add_reader("Empty");
+  sim::add_reader("Reader B");
+  sim::insert_card("Reader B", support::application_card({}));
+  const ProgramRun run = run_program(true, 1500);
+  EXPECT_FALSE(run.returned);
+  EXPECT_NE(run.out.find(line("connect res 8010000c") + line("connect error 8010000c") + line("Reader: Reader B")),
+            std::string::npos);
+  // The 1000 ms pause comes right after the failed connect; the context is renewed after the walk.
+  const auto seq = sim::sequence();
+  const auto connect = std::find(seq.begin(), seq.end(), "SCardConnect");
+  ASSERT_NE(connect, seq.end());
+  EXPECT_EQ(*(connect + 1), "Sleep");
+  EXPECT_EQ(sim::calls_of("Sleep")[0].value, 1000u);
+  const auto release = std::find(seq.begin(), seq.end(), "SCardReleaseContext");
+  ASSERT_NE(release, seq.end());
+  EXPECT_EQ(std::count(seq.begin(), release, "SCardConnect"), 2);
+  EXPECT_EQ(std::count(seq.begin(), release, "SCardDisconnect"), 1);
+  EXPECT_EQ(*(release + 1), "SCardEstablishContext");
+}
+
+TEST(Program, AtrOfEveryLength) {
+  for (std::size_t length : {0u, 1u, 33u}) {
+    support::fresh_start();
+    sim::add_reader("Reader A");
+    sim::Bytes atr(length);
+    for (std::size_t i = 0; i < length; ++i) atr[i] = static_cast<std::uint8_t>(0xF0 + i % 16);
+    sim::insert_card("Reader A", support::application_card({"A0000000031010"}, "1122334455667788",
+                                                           SCARD_PROTOCOL_T1, atr));
+    const ProgramRun run = run_program(false);
+    ASSERT_TRUE(run.returned);
+    EXPECT_NE(run.out.find(line("ATR: '" + support::hex(atr) + "'")), std::string::npos) << length;
+  }
+}
+
+TEST(Program, T0CardIsServedWithTheT0ProtocolBlock) {
+  support::fresh_start();
+  sim::add_reader("Reader A");
+  sim::insert_card("Reader A", support::application_card({"A0000000031010"}, "1122334455667788", SCARD_PROTOCOL_T0));
+  const ProgramRun run = run_program(false);
+  ASSERT_TRUE(run.returned);
+  EXPECT_NE(run.out.find(SERIAL), std::string::npos);
+  for (const auto& c : sim::calls_of("SCardTransmit")) EXPECT_EQ(c.pci, &g_rgSCardT0Pci);
+}
