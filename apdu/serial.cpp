@@ -49,7 +49,16 @@ void read_card_serial(HexString aid, SCARDHANDLE card, DWORD protocol) {
       console_log(3, "failed to read serial number: '%s'", to_hex(receive, receive_length).c_str());
     }
   }
-  SCardEndTransaction(card, SCARD_RESET_CARD);
+  const LONG ended = SCardEndTransaction(card, SCARD_RESET_CARD);
+  // Every handle on the card sees the reset, this one included: until it is
+  // reconnected, the PC/SC service answers each further call on it with
+  // SCARD_W_RESET_CARD, and the serial read of the next application would
+  // fail. The card has just been reset, so the reconnect leaves it as it is.
+  if (ended == SCARD_S_SUCCESS || ended == SCARD_W_RESET_CARD) {
+    DWORD active_protocol = 0;
+    SCardReconnect(card, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, SCARD_LEAVE_CARD,
+                   &active_protocol);
+  }
 
   if (error != SCARD_S_SUCCESS) {
     if (error == SCARD_W_REMOVED_CARD)

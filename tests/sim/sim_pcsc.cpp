@@ -29,6 +29,7 @@ struct Handle {
   std::uint64_t card_id = 0;
   DWORD protocol = 0;
   bool in_transaction = false;
+  bool reset_seen = false;  // the card was reset since this handle last connected
 };
 
 struct Fault {
@@ -160,13 +161,19 @@ LONG check_handle(SCARDHANDLE card, Handle*& handle) {
   const Reader* reader = find_reader(handle->reader);
   if (reader == nullptr) return SCARD_E_READER_UNAVAILABLE;
   if (!reader->has_card || reader->card_id != handle->card_id) return SCARD_W_REMOVED_CARD;
+  if (handle->reset_seen) return SCARD_W_RESET_CARD;
   return SCARD_S_SUCCESS;
 }
 
+// A reset is seen by every handle on the card, the one that asked for it
+// included: as pcsc-lite does, each answers SCARD_W_RESET_CARD until it is
+// reconnected.
 void reset_card(const Handle& handle) {
   Reader* reader = find_reader(handle.reader);
-  if (reader != nullptr && reader->has_card && reader->card_id == handle.card_id && reader->card.on_reset)
-    reader->card.on_reset();
+  if (reader == nullptr || !reader->has_card || reader->card_id != handle.card_id) return;
+  for (auto& other : world().handles)
+    if (other.second.reader == handle.reader && other.second.card_id == handle.card_id) other.second.reset_seen = true;
+  if (reader->card.on_reset) reader->card.on_reset();
 }
 
 }  // namespace
@@ -423,6 +430,29 @@ LONG SCardDisconnect(SCARDHANDLE hCard, DWORD dwDisposition) {
   return sim::leave(index, SCARD_S_SUCCESS);
 }
 
+LONG SCardReconnect(SCARDHANDLE hCard, DWORD dwShareMode, DWORD dwPreferredProtocols, DWORD dwInitialization,
+                    LPDWORD pdwActiveProtocol) {
+  Call call;
+  call.fn = "SCardReconnect";
+  call.card = hCard;
+  call.value = dwInitialization;
+  call.protocols = dwPreferredProtocols;
+  LONG fault;
+  const std::size_t index = sim::enter(call, fault);
+  if (fault != SCARD_S_SUCCESS) return fault;
+  (void)dwShareMode;
+  sim::Handle* handle = nullptr;
+  const LONG checked = sim::check_handle(hCard, handle);
+  if (checked != SCARD_S_SUCCESS && checked != SCARD_W_RESET_CARD) return sim::leave(index, checked);
+  handle->reset_seen = false;
+  if (dwInitialization == SCARD_RESET_CARD || dwInitialization == SCARD_UNPOWER_CARD) {
+    sim::reset_card(*handle);
+    handle->reset_seen = false;
+  }
+  if (pdwActiveProtocol != nullptr) *pdwActiveProtocol = handle->protocol;
+  return sim::leave(index, SCARD_S_SUCCESS);
+}
+
 LONG SCardBeginTransaction(SCARDHANDLE hCard) {
   Call call;
   call.fn = "SCardBeginTransaction";
@@ -447,7 +477,10 @@ LONG SCardEndTransaction(SCARDHANDLE hCard, DWORD dwDisposition) {
   if (fault != SCARD_S_SUCCESS) return fault;
   sim::Handle* handle = nullptr;
   const LONG checked = sim::check_handle(hCard, handle);
-  if (checked != SCARD_S_SUCCESS) return sim::leave(index, checked);
+  if (checked != SCARD_S_SUCCESS) {
+    if (handle != nullptr) handle->in_transaction = false;
+    return sim::leave(index, checked);
+  }
   if (!handle->in_transaction) return sim::leave(index, SCARD_E_NOT_TRANSACTED);
   handle->in_transaction = false;
   if (dwDisposition == SCARD_RESET_CARD) sim::reset_card(*handle);
