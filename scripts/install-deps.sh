@@ -1,0 +1,18 @@
+#!/usr/bin/env bash
+# Installs what Quillon needs on Debian: `install-deps.sh` for building and
+# running the tool (with the virtual card demo), `install-deps.sh --test` for
+# every test as well.
+set -euo pipefail
+
+run_as_root() {
+  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
+}
+
+packages=(build-essential cmake pkg-config libpcsclite-dev pcscd vsmartcard-vpcd python3 util-linux)
+if [ "${1:-}" = "--test" ]; then
+  packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev valgrind)
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+run_as_root apt-get update -q
+run_as_root apt-get install -y -q --no-install-recommends "${packages[@]}"
