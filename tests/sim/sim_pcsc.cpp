@@ -62,6 +62,7 @@ struct World {
   SCARDCONTEXT next_context = 0x1000;
   SCARDHANDLE next_handle = 0x2000;
   bool service = true;
+  std::string raw_list;
 };
 
 World& world() {
@@ -214,6 +215,8 @@ void remove_card(const std::string& name) {
   reader->events = (reader->events + 1) & 0xFFFF;
 }
 
+void set_raw_reader_list(const std::string& bytes) { world().raw_list = bytes; }
+
 void set_service(bool running) {
   World& w = world();
   w.service = running;
@@ -347,6 +350,7 @@ LONG SCardListReaders(SCARDCONTEXT hContext, LPCSTR, LPSTR mszReaders, LPDWORD p
     list.push_back('\0');
   }
   list.push_back('\0');
+  if (!sim::world().raw_list.empty()) list = sim::world().raw_list;
   const DWORD needed = static_cast<DWORD>(list.size());
   if (mszReaders != nullptr) {
     if (*pcchReaders < needed) {
@@ -507,6 +511,12 @@ LONG SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioSendPci, LPCBYT
   const sim::Reader* reader = sim::find_reader(handle->reader);
   sim::Answer answer = reader->card.respond ? reader->card.respond(call.sent) : sim::Answer{{0x6D, 0x00}};
   if (answer.result != SCARD_S_SUCCESS) return sim::leave(index, answer.result);
+  if (answer.lie_about_length) {
+    const std::size_t n = std::min<std::size_t>(answer.bytes.size(), *pcbRecvLength);
+    if (n > 0) std::memcpy(pbRecvBuffer, answer.bytes.data(), n);
+    *pcbRecvLength = answer.reported_length;
+    return sim::leave(index, SCARD_S_SUCCESS);
+  }
   if (answer.bytes.size() > *pcbRecvLength) {
     *pcbRecvLength = static_cast<DWORD>(answer.bytes.size());
     return sim::leave(index, SCARD_E_INSUFFICIENT_BUFFER);

@@ -21,6 +21,10 @@ using Bytes = std::vector<std::uint8_t>;
 struct Answer {
   Bytes bytes;
   LONG result = SCARD_S_SUCCESS;
+  // A faulty stack: the receive length reported back, whatever was written
+  // (at most the capacity given) — may claim more than the receive area holds.
+  bool lie_about_length = false;
+  DWORD reported_length = 0;
 };
 
 using Responder = std::function<Answer(const Bytes& command)>;
@@ -65,6 +69,9 @@ void remove_card(const std::string& reader);
 // Extra state bits reported for a reader (e.g. SCARD_STATE_INUSE), or'd into
 // what its card presence gives.
 void set_state_bits(const std::string& reader, DWORD bits);
+// A faulty stack: SCardListReaders hands out exactly these bytes (and their
+// length) as the reader list, terminated or not. Empty: the real list.
+void set_raw_reader_list(const std::string& bytes);
 // pcscd going away and coming back: while down, every call fails with
 // SCARD_E_NO_SERVICE and contexts made before are gone.
 void set_service(bool running);
