@@ -1,18 +1,21 @@
 #!/usr/bin/env bash
 # A private pcsc-lite stack: pcscd with the vpcd (virtual reader) driver in a
-# mount namespace of its own, so that it never meets a system pcscd.
+# mount and PID namespace of its own, so that it never meets a system pcscd.
 #
 #   pcsc-stack.sh [--port N] [--no-pcscd] [--pcscd-log FILE] -- COMMAND [ARGS...]
 #
 # Runs COMMAND inside the namespace with pcscd up (unless --no-pcscd) and
 # passes COMMAND's exit status back. Inside, /run/pcscd is a private tmpfs,
 # so libpcsclite clients (which use /run/pcscd/pcscd.comm) talk to this pcscd
-# only. vpcd listens on 127.0.0.1:N for reader "Virtual PCD 00 00" and on N+1
-# for "Virtual PCD 00 01"; a virtual card connects there. Default port 35963.
+# only. vpcd listens on port N for reader "Virtual PCD 00 00" and on N+1 for
+# "Virtual PCD 00 01"; a virtual card connects there (127.0.0.1). Default
+# port 35963. Whatever runs in the stack ends with it: when this script is
+# stopped, even by SIGKILL, every process left in the namespace is killed
+# and its mounts disappear.
 #
 # COMMAND sees:
 #   PCSC_STACK_SCRIPT  this script, for the subcommand below
-#   PCSC_STACK_DIR     a private temporary directory (removed at the end)
+#   PCSC_STACK_DIR     a private scratch directory (a tmpfs of the stack)
 #   PCSC_STACK_CONF    the reader.conf directory given to pcscd
 #   PCSC_STACK_PORT    the vpcd port
 #
@@ -22,7 +25,7 @@
 #                               the stack's configuration; its PID is noted in
 #                               $PCSC_STACK_DIR/pcscd.pid so that the stack
 #                               stops it at the end whatever happens.
-# Needs root (mount namespace, tmpfs), unshare(1), pcscd and vpcd.
+# Needs root (namespaces, tmpfs), unshare(1) from util-linux, pcscd and vpcd.
 
 set -u
 
@@ -102,37 +105,49 @@ case $port in ''|*[!0-9]*) die "bad port '$port'" ;; esac
 
 self=$(readlink -f "$0")
 
-# First pass: enter a new mount namespace and run this script again there.
+# First pass: enter new mount and PID namespaces and run this script again there.
 if [ -z "${PCSC_STACK_INNER:-}" ]; then
-  [ "$(id -u)" = 0 ] || die "needs root (mount namespace and tmpfs)"
+  [ "$(id -u)" = 0 ] || die "needs root (namespaces and tmpfs)"
   command -v unshare >/dev/null || die "unshare not found"
   command -v pcscd >/dev/null || die "pcscd not found"
   [ -e "$VPCD_DRIVER" ] || die "vpcd driver not found at $VPCD_DRIVER"
   args=(--port "$port")
   [ $start_pcscd = 1 ] || args+=(--no-pcscd)
   [ -z "$pcscd_log" ] || args+=(--pcscd-log "$pcscd_log")
-  PCSC_STACK_INNER=1 exec unshare --mount --propagation private "$self" "${args[@]}" -- "$@"
+  # This script runs again as the first process of a new PID namespace: when
+  # it ends, the kernel ends everything else in there. unshare ignores TERM
+  # and INT while it waits, but --kill-child sends TERM to that process (its
+  # cleanup runs) when unshare dies, so a signal to this script is passed on
+  # by killing unshare.
+  PCSC_STACK_INNER=1 unshare --mount --propagation private --pid --fork --kill-child=TERM \
+    --mount-proc "$self" "${args[@]}" -- "$@" <&0 &
+  unshare_pid=$!
+  trap 'kill -KILL $unshare_pid 2>/dev/null; exit 143' TERM HUP
+  trap 'kill -KILL $unshare_pid 2>/dev/null; exit 130' INT
+  wait $unshare_pid
+  exit $?
 fi
 unset PCSC_STACK_INNER
 
-# Inside the namespace: nothing mounted here reaches the rest of the system.
-mount --make-rprivate / || die "cannot make mounts private"
-mkdir -p /run/pcscd || die "cannot create /run/pcscd"
-mount -t tmpfs -o mode=0755,size=1m pcsc-stack /run/pcscd || die "cannot mount tmpfs on /run/pcscd"
+# The first process of a PID namespace ignores signals it has no handler for.
+trap 'exit 143' TERM
+trap 'exit 130' INT
 
-PCSC_STACK_DIR=$(mktemp -d /tmp/pcsc-stack.XXXXXX) || die "mktemp failed"
+# Inside the namespace: nothing mounted here reaches the rest of the system.
+# The mount points stay behind as empty directories; the tmpfs mounted on
+# them vanish with the namespace, whatever way the stack ends.
+mount --make-rprivate / || die "cannot make mounts private"
+PCSC_STACK_DIR=/run/pcsc-stack
+mkdir -p /run/pcscd "$PCSC_STACK_DIR" || die "cannot create the mount points in /run"
+mount -t tmpfs -o mode=0755,size=1m pcsc-stack /run/pcscd || die "cannot mount tmpfs on /run/pcscd"
+mount -t tmpfs -o mode=0700,size=64m pcsc-stack "$PCSC_STACK_DIR" || die "cannot mount tmpfs on $PCSC_STACK_DIR"
+
 PCSC_STACK_CONF=$PCSC_STACK_DIR/reader.conf.d
 mkdir "$PCSC_STACK_CONF"
 write_reader_conf "$PCSC_STACK_CONF" "$port"
 export PCSC_STACK_SCRIPT=$self PCSC_STACK_DIR PCSC_STACK_CONF PCSC_STACK_PORT=$port
 
-cleanup() {
-  stop_pcscd
-  rm -rf "$PCSC_STACK_DIR"
-}
-trap cleanup EXIT
-trap 'exit 143' TERM
-trap 'exit 130' INT
+trap stop_pcscd EXIT
 
 if [ $start_pcscd = 1 ]; then
   if [ -n "$pcscd_log" ]; then
@@ -145,8 +160,9 @@ if [ $start_pcscd = 1 ]; then
 fi
 
 # COMMAND runs as a child (not exec) so that the EXIT trap still stops
-# pcscd; a TERM to this script ends COMMAND too.
-"$@" &
+# pcscd; a TERM to this script ends COMMAND too. It keeps this script's
+# standard input.
+"$@" <&0 &
 cmd_pid=$!
 trap 'kill -TERM $cmd_pid 2>/dev/null; wait $cmd_pid; exit 143' TERM
 trap 'kill -INT $cmd_pid 2>/dev/null; wait $cmd_pid; exit 130' INT

@@ -79,9 +79,9 @@ void usage(FILE* out) {
                "  --profile NAME       apps (default): T=1, PSE, Visa and OpenPGP, CPLC at once\n"
                "                       t0: T=0, Visa and MasterCard, 61xx / 6C2D answers\n"
                "                       none: T=1, no application\n"
-               "                       vanish: like apps, but drops the link after N SELECTs\n"
-               "  --vanish-after N     SELECT commands answered before vanishing (default 100;\n"
-               "                       0: vanish at the first SELECT without answering it)\n"
+               "                       vanish: like apps, but is pulled out (drops the link)\n"
+               "                       right after answering N SELECT commands, once\n"
+               "  --vanish-after N     SELECT commands answered before vanishing (default 100)\n"
                "  --return-after-ms M  time away before reconnecting (default 1500)\n"
                "  --once               exit when vpcd closes the link instead of reconnecting\n"
                "  --log FILE           append events and APDUs (\"> cmd\", \"< resp\") to FILE\n"
@@ -122,7 +122,7 @@ bool parse_options(int argc, char** argv, Options& opt) {
     } else if (a == "--profile") {
       if (!value(v) || !vcard::parse_profile(v, opt.profile)) return false;
     } else if (a == "--vanish-after") {
-      if (!value(v) || !parse_long(v, 0, opt.vanish_after)) return false;
+      if (!value(v) || !parse_long(v, 1, opt.vanish_after)) return false;
     } else if (a == "--return-after-ms") {
       if (!value(v) || !parse_long(v, 0, opt.return_after_ms)) return false;
     } else if (a == "--log") {
@@ -287,14 +287,14 @@ LinkEnd serve(int fd, vcard::Card& card, const Options& opt, bool& vanish_pendin
     }
     if (msg.empty()) continue;
     const bool is_select = msg.size() >= 2 && msg[1] == 0xA4;
-    if (vanish_pending && is_select && selects_answered >= opt.vanish_after) {
-      log_line("> %s", vcard::to_hex(msg).c_str());
-      return LinkEnd::Vanish;  // gone before answering
-    }
     const vcard::Bytes resp = card.process(msg);
     log_line("> %s", vcard::to_hex(msg).c_str());
     log_line("< %s", vcard::to_hex(resp).c_str());
     if (!send_message(fd, resp)) return LinkEnd::Closed;
+    // Pulled out right after the N-th answered SELECT, while no command is
+    // pending: vpcd then fails the next command. (Had the link dropped while
+    // vpcd waits for an answer, vpcd would pass on an empty answer as a
+    // successful exchange instead.)
     if (is_select && vanish_pending && ++selects_answered >= opt.vanish_after) return LinkEnd::Vanish;
   }
 }
