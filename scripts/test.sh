@@ -4,7 +4,8 @@
 #     end-to-end tests on a private pcscd with the vpcd driver and the
 #     virtual card (these need root);
 #  2. the unit and whole-program tests again, built with AddressSanitizer and
-#     UndefinedBehaviorSanitizer.
+#     UndefinedBehaviorSanitizer;
+#  3. a bounded run of the fuzz target for the card command layer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -22,3 +23,8 @@ cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DCMAKE_
 cmake --build build-asan -j"$jobs" --target quillon_tests
 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" -L unit
+
+echo "== fuzzing the card command layer (bounded run)"
+cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF
+cmake --build build-fuzz -j"$jobs" --target quillon_fuzz_card
+build-fuzz/tests/fuzz/quillon_fuzz_card -runs=200000 -max_len=4096

@@ -13,13 +13,12 @@ using support::BANNER;
 
 namespace {
 
-std::string log_with(bool debug, int level, const char* format, const char* value = nullptr) {
+// What the log calls made by write() put on standard output.
+template <typename Write>
+std::string logged(bool debug, Write write) {
   support::fresh_start(debug);
   support::Output out;
-  if (value != nullptr)
-    console_log(level, format, value);
-  else
-    console_log(level, format);
+  write();
   return out.text();
 }
 
@@ -39,19 +38,20 @@ std::string run_program(std::vector<std::string> args) {
 }  // namespace
 
 TEST(ConsoleLog, LevelRule) {
-  EXPECT_EQ(log_with(false, 0, "trace"), "");
-  EXPECT_EQ(log_with(false, -5, "trace"), "");
-  EXPECT_EQ(log_with(false, 1, "report"), "report\r\n");
-  EXPECT_EQ(log_with(false, 3, "problem"), "problem\r\n");
-  EXPECT_EQ(log_with(true, 0, "trace"), "trace\r\n");
-  EXPECT_EQ(log_with(true, -1, "trace"), "trace\r\n");
+  EXPECT_EQ(logged(false, [] { console_log(0, "trace"); }), "");
+  EXPECT_EQ(logged(false, [] { console_log(-5, "trace"); }), "");
+  EXPECT_EQ(logged(false, [] { console_log(1, "report"); }), "report\r\n");
+  EXPECT_EQ(logged(false, [] { console_log(3, "problem"); }), "problem\r\n");
+  EXPECT_EQ(logged(true, [] { console_log(0, "trace"); }), "trace\r\n");
+  EXPECT_EQ(logged(true, [] { console_log(-1, "trace"); }), "trace\r\n");
 }
 
 TEST(ConsoleLog, FormatsLikePrintfAndEndsWithCrLf) {
-  EXPECT_EQ(log_with(false, 1, "Reader: %s", "a%sb"), "Reader: a%sb\r\n");
-  EXPECT_EQ(log_with(false, 1, ""), "\r\n");
+  EXPECT_EQ(logged(false, [] { console_log(1, "Reader: %s", "a%sb"); }), "Reader: a%sb\r\n");
+  EXPECT_EQ(logged(false, [] { console_log(1, "%s", ""); }), "\r\n");
   // A format's own line breaks are kept, and CR LF follows them.
-  EXPECT_EQ(log_with(true, 0, "A reader has been removed !\n\n"), "A reader has been removed !\n\n\r\n");
+  EXPECT_EQ(logged(true, [] { console_log(0, "A reader has been removed !\n\n"); }),
+            "A reader has been removed !\n\n\r\n");
   support::fresh_start(false);
   support::Output out;
   console_log(1, "%d|%x|%08X", -3, 0x8010000Au, 0x8010001Du);

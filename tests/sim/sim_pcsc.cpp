@@ -508,8 +508,9 @@ LONG SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioSendPci, LPCBYT
   if (checked != SCARD_S_SUCCESS) return sim::leave(index, checked);
   if (pioSendPci == nullptr || pioSendPci->dwProtocol != handle->protocol)
     return sim::leave(index, SCARD_E_PROTO_MISMATCH);
-  const sim::Reader* reader = sim::find_reader(handle->reader);
-  sim::Answer answer = reader->card.respond ? reader->card.respond(call.sent) : sim::Answer{{0x6D, 0x00}};
+  // A copy: the responder may take its own card out of the reader.
+  const sim::Responder respond = sim::find_reader(handle->reader)->card.respond;
+  sim::Answer answer = respond ? respond(call.sent) : sim::Answer{{0x6D, 0x00}};
   if (answer.result != SCARD_S_SUCCESS) return sim::leave(index, answer.result);
   if (answer.lie_about_length) {
     const std::size_t n = std::min<std::size_t>(answer.bytes.size(), *pcbRecvLength);
