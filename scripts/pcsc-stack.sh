@@ -9,9 +9,10 @@
 # so libpcsclite clients (which use /run/pcscd/pcscd.comm) talk to this pcscd
 # only. vpcd listens on port N for reader "Virtual PCD 00 00" and on N+1 for
 # "Virtual PCD 00 01"; a virtual card connects there (127.0.0.1). Default
-# port 35963. Whatever runs in the stack ends with it: when this script is
-# stopped, even by SIGKILL, every process left in the namespace is killed
-# and its mounts disappear.
+# port 35963. Whatever runs in the stack ends with it: the stack is a PID
+# namespace, so when its first process ends, even killed by SIGKILL (as
+# CTest does on a timeout), the kernel kills every process left in it, and
+# its mounts disappear. TERM or INT to this script stops the stack cleanly.
 #
 # COMMAND sees:
 #   PCSC_STACK_SCRIPT  this script, for the subcommand below

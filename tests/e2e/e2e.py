@@ -342,7 +342,8 @@ class Tool:
 
     def kill(self):
         stop_process(self.proc, "quillon", grace=1.0)
-        self.thread.join(5)
+        # A grandchild could still hold the pipe open; the namespace ends it.
+        self.thread.join(1)
 
 
 # ---------------------------------------------------------------------------
@@ -483,7 +484,8 @@ def case_reader(c):
     state shown; the connect to the empty reader fails."""
     c.pcscd.start()
     t = c.run_tool("debug")
-    t.wait_for(READER1 + CRLF, t.wait_for(READER0 + CRLF))
+    connect_error = b"connect error 8010000c" + CRLF  # SCARD_E_NO_SMARTCARD
+    t.wait_for(connect_error, t.wait_for(READER1 + CRLF, t.wait_for(READER0 + CRLF)), timeout=5)
     t.kill()
     out = t.output()
     check_banner(out)
@@ -504,7 +506,7 @@ def case_nopcscd(c):
     first = time.monotonic()
     t.wait_for(line, len(BANNER), timeout=5, count=3)
     per_try = (time.monotonic() - first) / 2
-    if not 0.8 <= per_try <= 1.6:
+    if not 0.8 <= per_try <= 2.0:
         raise Failure(f"context retries {per_try:.2f} s apart, expected about 1 s")
     if READER0 in t.output():
         raise Failure("a reader was listed without pcscd")
