@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """End-to-end tests of quillon on the real PC/SC stack.
 
-Each case runs in a private mount namespace made by scripts/pcsc-stack.sh
+Each case runs in private mount and PID namespaces made by scripts/pcsc-stack.sh
 (its own /run/pcscd, so its own pcscd) with the vpcd virtual reader driver
 on a port of its own, so that cases can run in parallel. The virtual card
 (quillon-vcard) plugs into vpcd; quillon talks to pcscd through libpcsclite
