@@ -1,0 +1,186 @@
+#!/usr/bin/env bash
+# The tool on the real pcsc-lite stack (pcscd, the vpcd driver and the
+# virtual card with its "apps" profile), against minimal_scan, which sends
+# the same card commands straight through pcsc-lite with nothing around them.
+#
+#   bench/real_stack.sh BUILD_DIR [RUNS]
+#
+# BUILD_DIR is a build with -DQUILLON_BENCH=ON (quillon, quillon-vcard,
+# minimal_scan). In a private pcscd (scripts/pcsc-stack.sh; needs root) it
+#   1. checks that both send the same command sequence: the card logs every
+#      APDU of one run of each, and the two logs must match line for line;
+#   2. times each from start to exit with the card already present (seen by
+#      pcscd before the clock starts), alternating the two, RUNS runs each
+#      (default 7), and prints every run, the medians and the median ratio;
+#   3. measures the tool's peak memory: maximum resident set (GNU time) and
+#      heap peak (valgrind massif);
+#   4. measures the time from the card's arrival to the tool's first SELECT:
+#      the tool (debug) waits for a card, the card starts, and the first
+#      "send: '00A4" line is timestamped against the card's start; the card's
+#      own log gives the same from its side. RUNS times.
+# The vpcd port is QUILLON_BENCH_PORT (default 36310) and the next one.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/.." && pwd)
+
+if [ "${1:-}" != --inside ]; then
+  build=$(cd "${1:?usage: real_stack.sh BUILD_DIR [RUNS]}" && pwd)
+  runs=${2:-7}
+  for exe in quillon tests/vcard/quillon-vcard bench/minimal_scan; do
+    [ -x "$build/$exe" ] || { echo "real_stack.sh: $build/$exe not found (configure with -DQUILLON_BENCH=ON)" >&2; exit 2; }
+  done
+  port=${QUILLON_BENCH_PORT:-36310}
+  exec "$root/scripts/pcsc-stack.sh" --port "$port" -- bash "$here/real_stack.sh" --inside "$build" "$runs"
+fi
+
+build=$2
+runs=$3
+tool=$build/quillon
+vcard=$build/tests/vcard/quillon-vcard
+minimal=$build/bench/minimal_scan
+work=$PCSC_STACK_DIR/bench
+mkdir -p "$work"
+
+card_pid=
+start_card() {  # $1: log file
+  "$vcard" --port "$PCSC_STACK_PORT" --profile apps --quiet --log "$1" &
+  card_pid=$!
+}
+stop_card() {
+  if [ -n "$card_pid" ]; then
+    kill -TERM "$card_pid" 2>/dev/null || true
+    wait "$card_pid" 2>/dev/null || true
+    card_pid=
+  fi
+}
+trap stop_card EXIT
+
+# The APDU lines a log gained after line $2, without their timestamps.
+apdus_since() { tail -n +"$(($2 + 1))" "$1" | sed -n 's/^[0-9]* \([<>] .*\)$/\1/p'; }
+
+echo "== same command sequence"
+start_card "$work/card.log"
+"$minimal" --wait || { echo "real_stack.sh: pcscd does not see the card" >&2; exit 1; }
+mark=$(wc -l <"$work/card.log")
+timeout 60 "$tool" >"$work/tool.out"
+apdus_since "$work/card.log" "$mark" >"$work/tool.apdus"
+mark=$(wc -l <"$work/card.log")
+timeout 60 "$minimal" >"$work/minimal.out"
+apdus_since "$work/card.log" "$mark" >"$work/minimal.apdus"
+if ! diff -q "$work/tool.apdus" "$work/minimal.apdus" >/dev/null; then
+  echo "the command sequences differ:"
+  diff "$work/tool.apdus" "$work/minimal.apdus" | head -20
+  exit 1
+fi
+echo "identical: $(grep -c '^>' "$work/tool.apdus") commands, $(grep -c '^> 00A4' "$work/tool.apdus") of them SELECT"
+echo "tool's report: $(grep -c "found AID" "$work/tool.out") applications; minimal_scan: $(wc -l <"$work/minimal.out")"
+
+echo "== wall time from start to exit, card present ($runs runs each, alternating)"
+: >"$work/times"
+for i in $(seq "$runs"); do
+  "$minimal" --wait >/dev/null
+  t0=$EPOCHREALTIME
+  timeout 60 "$tool" >/dev/null
+  t1=$EPOCHREALTIME
+  "$minimal" --wait >/dev/null
+  t2=$EPOCHREALTIME
+  timeout 60 "$minimal" >/dev/null
+  t3=$EPOCHREALTIME
+  echo "$t0 $t1 $t2 $t3" >>"$work/times"
+done
+python3 - "$work/times" <<'PY'
+import statistics, sys
+tool, minimal = [], []
+for line in open(sys.argv[1]):
+    t0, t1, t2, t3 = (float(x) for x in line.split())
+    tool.append((t1 - t0) * 1000)
+    minimal.append((t3 - t2) * 1000)
+ratios = [a / b for a, b in zip(tool, minimal)]
+print("tool ms:        " + " ".join(f"{x:7.1f}" for x in tool))
+print("minimal_scan ms:" + " ".join(f"{x:7.1f}" for x in minimal))
+print(f"median: tool {statistics.median(tool):.1f} ms, minimal_scan {statistics.median(minimal):.1f} ms; "
+      f"median ratio tool/minimal_scan {statistics.median(ratios):.3f} "
+      f"(range {min(ratios):.3f} to {max(ratios):.3f})")
+PY
+
+echo "== peak memory of the tool (one run, card present)"
+"$minimal" --wait >/dev/null
+timeout 60 /usr/bin/time -f "%M" -o "$work/rss" "$tool" >/dev/null
+"$minimal" --wait >/dev/null
+timeout 60 /usr/bin/time -f "%M" -o "$work/rss_minimal" "$minimal" >/dev/null
+echo "maximum resident set: tool $(tail -1 "$work/rss") KiB, minimal_scan $(tail -1 "$work/rss_minimal") KiB"
+if command -v valgrind >/dev/null; then
+  "$minimal" --wait >/dev/null
+  timeout 120 valgrind --tool=massif --massif-out-file="$work/massif.out" "$tool" >/dev/null 2>"$work/massif.err"
+  python3 - "$work/massif.out" <<'PY'
+import re, sys
+heap = extra = stacks = 0
+best = (0, 0)
+for line in open(sys.argv[1]):
+    m = re.match(r"mem_heap_B=(\d+)", line)
+    if m: heap = int(m.group(1))
+    m = re.match(r"mem_heap_extra_B=(\d+)", line)
+    if m:
+        extra = int(m.group(1))
+        if heap + extra > sum(best): best = (heap, extra)
+print(f"heap peak (massif): {best[0]:,} bytes requested, {best[0] + best[1]:,} with allocator overhead")
+PY
+fi
+stop_card
+
+echo "== card arrival to the tool's first SELECT ($runs runs)"
+"$minimal" --wait-empty >/dev/null || { echo "real_stack.sh: the reader does not empty" >&2; exit 1; }
+python3 - "$tool" "$vcard" "$minimal" "$PCSC_STACK_PORT" "$work" "$runs" <<'PY'
+import os, random, statistics, subprocess, sys, time
+tool, vcard, minimal, port, work, runs = sys.argv[1:7]
+runs = int(runs)
+by_tool, by_card, by_pcscd = [], [], []
+for run in range(runs):
+    log = os.path.join(work, f"arrival{run}.log")
+    proc = subprocess.Popen([tool, "debug"], stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+    # While no card is present the tool's passes end in a 1000 ms pause per
+    # empty reader (vpcd has two); the card arrives at a random point of
+    # such a cycle.
+    proc.stdout.readline()
+    time.sleep(random.uniform(1.0, 3.0))
+    # A bare client waiting for the card as well: its exit marks the moment
+    # pcscd reports the card present.
+    waiter = subprocess.Popen([minimal, "--wait"], stdout=subprocess.DEVNULL)
+    time.sleep(0.2)
+    started = time.time()
+    card = subprocess.Popen([vcard, "--port", port, "--profile", "apps", "--quiet", "--log", log])
+    waiter.wait(timeout=15)
+    reported = time.time()
+    first = None
+    try:
+        for line in proc.stdout:
+            if first is None and line.startswith(b"send: '00A4"):
+                first = time.time()
+        proc.wait(timeout=60)
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+        card.terminate()
+        card.wait()
+    subprocess.run([minimal, "--wait-empty"], stdout=subprocess.DEVNULL, check=False)
+    by_tool.append((first - started) * 1000 if first else float("nan"))
+    by_pcscd.append((reported - started) * 1000)
+    # The card's log counts milliseconds from the card's own start.
+    card_ms = float("nan")
+    for entry in open(log):
+        parts = entry.split()
+        if len(parts) >= 3 and parts[1] == ">" and parts[2].startswith("00A4"):
+            card_ms = float(parts[0])
+            break
+    by_card.append(card_ms)
+after = [t - p for t, p in zip(by_tool, by_pcscd)]
+print("first SELECT on the tool's stdout, ms: " + " ".join(f"{x:6.0f}" for x in by_tool))
+print("first SELECT in the card's log, ms:    " + " ".join(f"{x:6.0f}" for x in by_card))
+print("card reported by pcscd, ms:            " + " ".join(f"{x:6.0f}" for x in by_pcscd))
+print("tool's part (first SELECT - report):   " + " ".join(f"{x:6.1f}" for x in after))
+print(f"median: {statistics.median(by_tool):.0f} ms from the card's start to the tool's first SELECT "
+      f"({statistics.median(by_card):.0f} ms by the card's log), of which pcscd's detection "
+      f"{statistics.median(by_pcscd):.0f} ms and the tool {statistics.median(after):.1f} ms")
+PY
