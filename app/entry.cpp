@@ -1,7 +1,11 @@
 #include "app/entry.h"
 
 #include <cstdio>
-#include <cstring>
+
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
 
 #include "app/console.h"
 #include "monitor/monitor.h"
@@ -27,6 +31,11 @@ bool equals_ignoring_case(const char* a, const char* b) {
 }  // namespace
 
 int quillon_main(int argc, char** argv) {
+#ifdef _WIN32
+  // Every line already ends in "\r\n": in binary mode the C runtime does not
+  // turn its "\n" into "\r\n" a second time.
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
   std::fwrite(BANNER, 1, sizeof BANNER - 1, stdout);
   std::fflush(stdout);
   if (argc > 1 && argv[1] != nullptr && equals_ignoring_case(argv[1], "debug")) debug_mode = true;

@@ -5,7 +5,9 @@
 #     virtual card (these need root);
 #  2. the unit and whole-program tests again, built with AddressSanitizer and
 #     UndefinedBehaviorSanitizer;
-#  3. a bounded run of the fuzz target for the card command layer.
+#  3. a bounded run of the fuzz target for the card command layer;
+#  4. the Debian package, built, unpacked and its binary run;
+#  5. the Windows build (MinGW-w64), run under Wine.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -28,3 +30,9 @@ echo "== fuzzing the card command layer (bounded run)"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF
 cmake --build build-fuzz -j"$jobs" --target quillon_fuzz_card
 build-fuzz/tests/fuzz/quillon_fuzz_card -runs=200000 -max_len=4096
+
+echo "== Debian package"
+scripts/package-check.sh build-pkg
+
+echo "== Windows build under Wine"
+scripts/windows-check.sh build-win
