@@ -24,6 +24,14 @@
 #include <PCSC/winscard.h>
 #endif
 
+// Older pcsc-lite headers, such as the PCSC framework's, may lack these.
+#ifndef SCARD_E_NO_READERS_AVAILABLE
+#define SCARD_E_NO_READERS_AVAILABLE ((LONG)0x8010002E)
+#endif
+#ifndef SCARD_E_NO_SERVICE
+#define SCARD_E_NO_SERVICE ((LONG)0x8010001D)
+#endif
+
 // UTF-16 code unit, as WCHAR is on Windows.
 typedef char16_t WCHAR;
 typedef WCHAR* LPWSTR;
