@@ -22,11 +22,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-pkg}
 jobs=$(nproc 2>/dev/null || echo 2)
 
-fail() {
-  echo "package-check: FAIL: $*" >&2
-  exit 1
-}
-note() { echo "package-check: $*"; }
+# shellcheck source=check-output.sh
+. "$root/scripts/check-output.sh"
+check_name=package-check
 
 start=$SECONDS
 
@@ -86,14 +84,7 @@ note "Recommends: $recommends"
 # The pcsc-lite client library is pointed at a socket that does not exist,
 # so no pcscd on this machine is reached: the tool cannot make a context and
 # retries every second until `timeout` ends it.
-banner=$tmp/banner
-printf 'Vantrel Quillon utility v.1.0\r\nCopyright (c) 2026 Vantrel\r\n\r\nWaiting for card...\r\n' >"$banner"
-banner_size=$(stat -c %s "$banner")
-
-show() {  # show NAME FILE: the first bytes of an output, for a failure message
-  echo "--- $1 (od -c, first 512 bytes) ---" >&2
-  head -c 512 "$2" | od -c >&2
-}
+check_init "$tmp"
 
 run_installed() {  # run_installed OUT [ARGS...]
   local out=$1 status=0
@@ -106,34 +97,19 @@ run_installed() {  # run_installed OUT [ARGS...]
     cat "$out.stderr" >&2
     fail "quillon $* ended with status $status before the timeout"
   fi
-  if ! cmp -s -n "$banner_size" "$banner" "$out"; then
-    show "expected banner" "$banner"
-    show "stdout" "$out"
-    fail "stdout of quillon $* does not begin with the banner bytes"
-  fi
+  expect_banner "$out" "quillon $*"
 }
 
 plain=$tmp/plain.out
 run_installed "$plain"
-if [ "$(stat -c %s "$plain")" -ne "$banner_size" ]; then
-  show "stdout" "$plain"
-  fail "without arguments, something follows the banner"
-fi
+expect_banner_only "$plain" "without arguments"
 note "installed quillon: banner, then waits"
 
 debug=$tmp/debug.out
 run_installed "$debug" debug
 line='failed to establish SCard context (err 8010001D)-> wait'
-count=0
-while IFS= read -r text || [ -n "$text" ]; do
-  if [ "$text" != "$line"$'\r' ]; then
-    show "stdout" "$debug"
-    fail "with debug, an unexpected line after the banner: '$text' (expected '$line' CR LF)"
-  fi
-  count=$((count + 1))
-done < <(tail -c +"$((banner_size + 1))" "$debug")
-[ "$count" -ge 2 ] || fail "with debug, $count no-service lines in 3 s; expected one a second"
-note "installed quillon debug: $count lines '$line'"
+expect_retries "$debug" "$line" 2 6 "with debug"
+note "installed quillon debug: $retry_count lines '$line'"
 
 # --- Manual page --------------------------------------------------------------------
 page_source=$tmp/quillon.1

@@ -24,11 +24,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-win}
 jobs=$(nproc 2>/dev/null || echo 2)
 
-fail() {
-  echo "windows-check: FAIL: $*" >&2
-  exit 1
-}
-note() { echo "windows-check: $*"; }
+# shellcheck source=check-output.sh
+. "$root/scripts/check-output.sh"
+check_name=windows-check
 
 # Debian 12 puts the 64-bit loader in /usr/lib/wine and a `wine` wrapper on
 # the PATH that uses it when there is no 32-bit Wine; other systems have
@@ -111,19 +109,7 @@ boot_start=$SECONDS
   { cat "$tmp/wineboot.log" >&2; fail "wineboot failed"; }
 note "Wine prefix ready in $((SECONDS - boot_start)) s"
 
-banner=$tmp/banner
-printf 'Vantrel Quillon utility v.1.0\r\nCopyright (c) 2026 Vantrel\r\n\r\nWaiting for card...\r\n' >"$banner"
-banner_size=$(stat -c %s "$banner")
-
-show() {  # show NAME FILE: the first bytes of an output, for a failure message
-  echo "--- $1 (od -c, first 512 bytes) ---" >&2
-  head -c 512 "$2" | od -c >&2
-  if grep -q $'\r\r' "$2"; then
-    echo "(CR CR LF line ends: stdout is in text mode, so the C runtime put a second" \
-      "CR before the LF of each CR LF; on Windows the program must switch stdout" \
-      "to binary mode)" >&2
-  fi
-}
+check_init "$tmp"
 
 # run_quillon OUT SECONDS [ARGS...]: starts quillon.exe, waits for the banner
 # (Wine may take a few seconds to start it), lets it run SECONDS more and ends
@@ -161,43 +147,13 @@ run_quillon() {
 run_start=$SECONDS
 plain=$tmp/plain.out
 run_quillon "$plain" 3
-if ! cmp -s -n "$banner_size" "$banner" "$plain"; then
-  show "expected banner" "$banner"
-  show "stdout" "$plain"
-  fail "without arguments, stdout does not begin with the banner bytes"
-fi
-if [ "$(stat -c %s "$plain")" -ne "$banner_size" ]; then
-  show "stdout" "$plain"
-  fail "without arguments, something follows the banner"
-fi
+expect_banner_only "$plain" "without arguments"
 note "no arguments: banner only, as expected"
 
 # --- 3. debug: the banner, then the context-retry line about once a second ---
 debug=$tmp/debug.out
 run_quillon "$debug" 4 debug
-if ! cmp -s -n "$banner_size" "$banner" "$debug"; then
-  show "expected banner" "$banner"
-  show "stdout" "$debug"
-  fail "with debug, stdout does not begin with the banner bytes"
-fi
-line=$tmp/line
-printf 'failed to establish SCard context (err 80100001)-> wait\r\n' >"$line"
-line_size=$(stat -c %s "$line")
-rest=$tmp/rest
-tail -c +"$((banner_size + 1))" "$debug" >"$rest"
-rest_size=$(stat -c %s "$rest")
-count=$((rest_size / line_size))
-expected=$tmp/expected
-: >"$expected"
-for ((i = 0; i < count; i++)); do cat "$line" >>"$expected"; done
-if [ $((rest_size % line_size)) -ne 0 ] || ! cmp -s "$expected" "$rest"; then
-  show "expected line" "$line"
-  show "after the banner" "$rest"
-  fail "with debug, the banner is followed by something other than the context-retry line"
-fi
-if [ "$count" -lt 2 ] || [ "$count" -gt 8 ]; then
-  fail "with debug, $count context-retry lines in 4 s; expected 2 to 8 (one a second)"
-fi
-note "debug: $count context-retry lines (err 80100001) in 4 s, nothing else"
+expect_retries "$debug" 'failed to establish SCard context (err 80100001)-> wait' 2 8 "with debug"
+note "debug: $retry_count context-retry lines (err 80100001) in 4 s, nothing else"
 note "runs took $((SECONDS - run_start)) s; all in $((SECONDS - start)) s"
 note "PASS"

@@ -265,34 +265,23 @@ bool run_until_stop(const std::function<void()>& body) {
   return false;
 }
 
-int open_contexts() {
-  // Contexts dropped by a service stop were never released by the caller;
-  // count from the record instead, so that a leak still shows.
-  int made = 0, released = 0;
+namespace {
+// Successful calls of open_fn less the calls of close_fn, counted from the
+// record: a context dropped by a service stop still counts as open until
+// the caller releases it, so that a leak shows.
+int balance(const std::string& open_fn, const std::string& close_fn) {
+  int opened = 0, closed = 0;
   for (const Call& c : world().log) {
-    if (c.fn == "SCardEstablishContext" && c.result == SCARD_S_SUCCESS) ++made;
-    if (c.fn == "SCardReleaseContext") ++released;
+    if (c.fn == open_fn && c.result == SCARD_S_SUCCESS) ++opened;
+    if (c.fn == close_fn) ++closed;
   }
-  return made - released;
+  return opened - closed;
 }
+}  // namespace
 
-int open_cards() {
-  int made = 0, closed = 0;
-  for (const Call& c : world().log) {
-    if (c.fn == "SCardConnect" && c.result == SCARD_S_SUCCESS) ++made;
-    if (c.fn == "SCardDisconnect") ++closed;
-  }
-  return made - closed;
-}
-
-int open_transactions() {
-  int begun = 0, ended = 0;
-  for (const Call& c : world().log) {
-    if (c.fn == "SCardBeginTransaction" && c.result == SCARD_S_SUCCESS) ++begun;
-    if (c.fn == "SCardEndTransaction") ++ended;
-  }
-  return begun - ended;
-}
+int open_contexts() { return balance("SCardEstablishContext", "SCardReleaseContext"); }
+int open_cards() { return balance("SCardConnect", "SCardDisconnect"); }
+int open_transactions() { return balance("SCardBeginTransaction", "SCardEndTransaction"); }
 
 Card card_answering(Bytes atr, DWORD protocol, std::function<Bytes(const Bytes&)> answer) {
   Card card;
