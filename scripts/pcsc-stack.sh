@@ -22,10 +22,15 @@
 #
 # Subcommand for use inside the namespace (e.g. by a test that starts pcscd
 # late or restarts it):
-#   pcsc-stack.sh exec-pcscd    becomes pcscd (exec), in the foreground, with
+#   pcsc-stack.sh exec-pcscd [--no-readers]
+#                               becomes pcscd (exec), in the foreground, with
 #                               the stack's configuration; its PID is noted in
 #                               $PCSC_STACK_DIR/pcscd.pid so that the stack
-#                               stops it at the end whatever happens.
+#                               stops it at the end whatever happens. With
+#                               --no-readers it gets an empty configuration
+#                               directory instead, so it has no reader at all
+#                               (the vpcd entry stays in place for the next
+#                               start).
 # Needs root (namespaces, tmpfs), unshare(1) from util-linux, pcscd and vpcd.
 
 set -u
@@ -47,11 +52,21 @@ CHANNELID    $2
 EOF
 }
 
-# Replaces the current process by pcscd for this stack.
+# Replaces the current process by pcscd for this stack; with --no-readers,
+# by one without any reader configuration.
 exec_pcscd() {
   [ -n "${PCSC_STACK_DIR:-}" ] || die "exec-pcscd works only inside the stack"
+  local conf=$PCSC_STACK_CONF
+  case ${1:-} in
+    '') ;;
+    --no-readers)
+      conf=$PCSC_STACK_DIR/reader.conf.empty
+      mkdir -p "$conf" || die "cannot create $conf"
+      ;;
+    *) die "exec-pcscd: unknown argument '$1'" ;;
+  esac
   echo $$ >"$PCSC_STACK_DIR/pcscd.pid"
-  exec pcscd --foreground --info -c "$PCSC_STACK_CONF"
+  exec pcscd --foreground --info -c "$conf"
 }
 
 # Stops the pcscd whose PID is noted in the stack's pid file, if it still
@@ -85,7 +100,7 @@ wait_pcscd_ready() {
 }
 
 if [ "${1:-}" = exec-pcscd ]; then
-  exec_pcscd
+  exec_pcscd "${2:-}"
 fi
 
 port=35963

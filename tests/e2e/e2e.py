@@ -29,6 +29,7 @@ DEFAULT_STACK = HERE.parent.parent / "scripts" / "pcsc-stack.sh"
 VPCD_DRIVER = Path("/usr/lib/pcsc/drivers/serial/libifdvpcd.so")
 
 TOOL_TIMEOUT = 30.0  # hard limit for one run of the tool
+VALGRIND_TIMEOUT = 90.0  # the same under valgrind, which is many times slower
 
 # ---------------------------------------------------------------------------
 # What the tool prints
@@ -44,6 +45,8 @@ READER1 = b"Reader: Virtual PCD 00 01"   # vpcd's second slot: port N+1, never h
 RETRY = b"failed to read AID list => retrying"
 NO_SERVICE = b"failed to establish SCard context (err 8010001D)-> wait"
 NO_READERS = b"no SCard readers detected..."
+CONTEXT_FAILED = re.compile(rb"failed to establish SCard context \(err [0-9A-F]{8}\)-> wait")
+LIST_FAILED = re.compile(rb"failed to list SCard readers \(err [0-9A-F]{8}\)-> wait")
 STATE_EMPTY = (b"SCARD_STATE_EMPTY: There is no card in the reader. "
                b"If this bit is set, all the following bits will be clear.")
 STATE_PRESENT = b"SCARD_STATE_PRESENT: There is a card in the reader."
@@ -60,6 +63,7 @@ ROWS = {
                    b"Standard MasterCard", b"Mastercard International"),
     "OPENPGP": (b"D27600012401", b"OpenPGP Card",
                 b"For selection when not knowing the exact full AID", b"fsfEurope"),
+    "BANKAXEPT": (b"D5780000021010", b"BankAxept", b"Norwegian domestic debit card", b"BankAxept AS"),
 }
 CATALOGUE_ROWS = 255
 
@@ -89,6 +93,11 @@ CARDS = {
     },
 }
 CARDS["vanish"] = CARDS["apps"]
+# The apps card carrying only two applications late in the catalogue (rows
+# 242 and 249, quillon-vcard --apps LATE_APPS): a scan cut off before them
+# has found nothing.
+LATE_APPS = "D27600012401,D5780000021010"
+CARDS["late"] = dict(CARDS["apps"], rows=["OPENPGP", "BANKAXEPT"])
 
 class Failure(Exception):
     pass
@@ -201,9 +210,11 @@ class Pcscd:
         self.proc = None
         self.log_path = workdir / "pcscd.log"
 
-    def start(self):
+    def start(self, readers=True):
+        """Starts pcscd with the vpcd reader entry, or without any reader."""
         log = open(self.log_path, "ab")
-        self.proc = subprocess.Popen([os.environ["PCSC_STACK_SCRIPT"], "exec-pcscd"],
+        extra = [] if readers else ["--no-readers"]
+        self.proc = subprocess.Popen([os.environ["PCSC_STACK_SCRIPT"], "exec-pcscd", *extra],
                                      stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
         log.close()
         deadline = time.monotonic() + 5
@@ -217,6 +228,10 @@ class Pcscd:
     def stop(self):
         stop_process(self.proc, "pcscd")
 
+    def restart(self, readers=True):
+        self.stop()
+        self.start(readers)
+
 
 class VCard:
     """One run of quillon-vcard with its APDU log."""
@@ -225,6 +240,7 @@ class VCard:
 
     def __init__(self, exe, port, workdir, profile, *extra):
         VCard.count += 1
+        self.killed = False
         self.log_path = workdir / f"vcard{VCard.count}-{profile}.log"
         self.proc = subprocess.Popen([exe, "--port", str(port), "--profile", profile, "--quiet",
                                       "--log", str(self.log_path), *extra],
@@ -264,23 +280,29 @@ class VCard:
                 pairs[-1][1] = parts[2].encode()
         return [tuple(p) for p in pairs]
 
+    def kill(self):
+        """SIGKILL, as when the emulator crashes: no clean end of the link."""
+        self.proc.kill()
+        self.proc.wait()
+        self.killed = True
+
     def stop(self):
         stop_process(self.proc, "quillon-vcard")
-        if self.proc.returncode not in (0, None):
+        if self.proc.returncode not in (0, None) and not self.killed:
             raise Failure(f"quillon-vcard ended with status {self.proc.returncode}")
 
 
 class Tool:
     """One run of quillon; its standard output is collected by a thread."""
 
-    def __init__(self, exe, workdir, *args):
+    def __init__(self, exe, workdir, *args, prefix=(), limit=TOOL_TIMEOUT):
         self.start = time.monotonic()
-        self.deadline = self.start + TOOL_TIMEOUT
+        self.deadline = self.start + limit
         self.buf = bytearray()
         self.cond = threading.Condition()
         self.eof = False
         self.err_path = workdir / "quillon.stderr"
-        self.proc = subprocess.Popen([exe, *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+        self.proc = subprocess.Popen([*prefix, exe, *args], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
                                      stderr=open(self.err_path, "wb"))
         self.thread = threading.Thread(target=self._read, daemon=True)
         self.thread.start()
@@ -326,10 +348,11 @@ class Tool:
         raise Failure(f"expected {needle!r} (x{count}) in the output, but {why}; output:\n"
                       + show(self.output()))
 
-    def wait_exit(self, timeout=TOOL_TIMEOUT):
+    def wait_exit(self, timeout=None):
         """Waits for the tool to end by itself; fails (and kills it) at the hard limit."""
         try:
-            code = self.proc.wait(timeout=max(0.0, self._limit(timeout) - time.monotonic()))
+            limit = self.deadline if timeout is None else self._limit(timeout)
+            code = self.proc.wait(timeout=max(0.0, limit - time.monotonic()))
         except subprocess.TimeoutExpired:
             self.kill()
             raise Failure(f"quillon did not exit within {time.monotonic() - self.start:.1f} s; output:\n"
@@ -421,9 +444,23 @@ def check_scan_trace(section, card):
 def check_debug_report(out, card, vcard):
     """Whole debug run of a card that is in the reader from the start."""
     check_banner(out)
+    check_debug_session(lines_of(out[len(BANNER):]), card)
+    check_exchanges(out, vcard)
+
+
+def last_session(out):
+    """The lines of a run from its last reader line of the first slot on."""
     ls = lines_of(out[len(BANNER):])
+    if READER0 not in ls:
+        raise Failure("no reader line in the output:\n" + show(out))
+    return ls[len(ls) - 1 - ls[::-1].index(READER0):]
+
+
+def check_debug_session(ls, card):
+    """One debug session that ends the run: reader line, state lines, ATR,
+    scan trace, the blocks with their serial reads, disconnect."""
     if not ls or ls[0] != READER0:
-        raise Failure(f"first line after the banner: {ls[:1]!r}, expected {READER0!r}")
+        raise Failure(f"session starts with {ls[:1]!r}, expected {READER0!r}")
     i = 1
     states = []
     while i < len(ls) and ls[i].startswith(b"SCARD_STATE_"):
@@ -433,6 +470,8 @@ def check_debug_report(out, card, vcard):
         raise Failure(f"state lines of the card's reader: {states!r}")
     compare_lines("session start", ls[i:i + 2], [b"ATR: '" + card["atr"] + b"'", b"detecting AIDs..."])
     i += 2
+    if HYPHENS not in ls[i:]:
+        raise Failure(f"no report block in the session: {ls[i:][-5:]!r}")
     first_block = ls.index(HYPHENS, i)
     check_scan_trace(ls[i:first_block], card)
     expected = []
@@ -440,7 +479,6 @@ def check_debug_report(out, card, vcard):
         expected += [HYPHENS] + field_lines(row) + debug_serial_lines(card, row) + [HYPHENS]
     expected.append(b"disconnect reader")
     match_lines("report", ls[first_block:], expected)
-    check_exchanges(out, vcard)
 
 
 # ---------------------------------------------------------------------------
@@ -460,8 +498,8 @@ class Case:
         self.cards.append(c)
         return c
 
-    def run_tool(self, *args):
-        self.tool = Tool(self.opts.quillon, self.workdir, *args)
+    def run_tool(self, *args, **kwargs):
+        self.tool = Tool(self.opts.quillon, self.workdir, *args, **kwargs)
         return self.tool
 
     def cleanup(self):
@@ -672,6 +710,166 @@ def case_restart(c):
     t.kill()
 
 
+def case_vanish_late(c):
+    """The card carries only applications late in the catalogue and goes
+    away in the middle of the scan (after its 100th SELECT answer), before
+    any of them: the scan finds nothing, the tool says it retries and keeps
+    running; once the card is back (1.5 s later) it is scanned again and
+    reported completely, and the tool exits 0."""
+    c.pcscd.start()
+    card = c.card("vanish", "--apps", LATE_APPS, "--vanish-after", "100", "--return-after-ms", "1500")
+    card.wait_inserted()
+    t = c.run_tool()
+    t.wait_for(RETRY + CRLF, len(BANNER), timeout=10)
+    c.report_exit(t.wait_exit())
+    late = CARDS["late"]
+    before = check_final_session(t.output(), late, {
+        READER0, READER1, b"ATR: '" + late["atr"] + b"'", b"detecting AIDs...", RETRY})
+    if RETRY not in before:
+        raise Failure("no retry line before the report:\n" + show(t.output()))
+    # The first link: 100 SELECT answers, all refusals; the scan that found
+    # the applications ran entirely on the second link.
+    first, _, second = card.log().partition(" vanish after 100 SELECT answers")
+    if not second:
+        raise Failure("the card did not vanish:\n" + card.log()[-2000:])
+    answers = re.findall(r"^\d+ > 00A40400\w*\n\d+ < (\w+)$", first, re.M)
+    if len(answers) != 100 or set(answers) != {"6A82"}:
+        raise Failure(f"before vanishing the card answered {len(answers)} SELECT commands: {sorted(set(answers))}")
+    print(f"  {before.count(RETRY)} retry line(s), {len(before)} line(s) before the report")
+
+
+def case_pcscd_midscan(c):
+    """pcscd is stopped in the middle of a scan (while the card holds its
+    answer to the 100th SELECT) and started again 1.5 s later, under the
+    tool in debug mode, with a card whose applications come late in the
+    catalogue: the lost service shows in context or listing failures, the
+    card reconnects to the new pcscd by itself, and the tool scans it again,
+    reports it completely and exits 0."""
+    c.pcscd.start()
+    card = c.card("apps", "--apps", LATE_APPS, "--stall-on", "00A40400", "--stall-at", "100")
+    card.wait_inserted()
+    t = c.run_tool("debug")
+    card.wait_log(r"^\d+ stall$", 10)
+    c.pcscd.stop()
+    stopped = time.monotonic()
+    card.wait_log(r"^\d+ stall\n(.*\n)*\d+ disconnected$", 5)
+    mark = len(t.output())
+    time.sleep(max(0.0, 1.5 - (time.monotonic() - stopped)))
+    during = t.output()[mark:]
+    c.pcscd.start()
+    c.report_exit(t.wait_exit())
+    out = t.output()
+    check_banner(out)
+    late = CARDS["late"]
+    check_debug_session(last_session(out), late)
+    check_exchanges(out, card)
+    ls = lines_of(out[len(BANNER):])
+    lost = [l for l in ls if CONTEXT_FAILED.fullmatch(l) or LIST_FAILED.fullmatch(l)]
+    if not lost:
+        raise Failure("no context or listing failure after pcscd stopped:\n" + show(out))
+    first_scan = ls[:len(ls) - len(last_session(out))]
+    if HYPHENS in first_scan or RETRY not in first_scan:
+        raise Failure("the interrupted scan should have found nothing:\n" + show(out))
+    print(f"  while pcscd was down: {sorted(set(lines_of(during)))!r}")
+
+
+def case_kill_serial(c):
+    """The card emulator is killed (SIGKILL) while the tool waits for its
+    answer to the second GET DATA, i.e. in the serial read of the second
+    block. vpcd passes the lost answer on as an empty one; the tool prints
+    every block (the first with its serial number, the second with the empty
+    answer, the third with the failure of a card that is gone) and exits 0."""
+    c.pcscd.start()
+    card = c.card("apps", "--stall-on", "80CA9F7F00", "--stall-at", "2")
+    card.wait_inserted()
+    t = c.run_tool()
+    card.wait_log(r"^\d+ stall$", 10)
+    card.kill()
+    c.report_exit(t.wait_exit())
+    out = t.output()
+    apps = CARDS["apps"]
+    ls = lines_of(out)
+    # After the kill, pcsc-lite answers calls on the handle with
+    # SCARD_W_RESET_CARD (the reset that ended the killed read failed), or
+    # with SCARD_W_REMOVED_CARD once it has noticed the card is gone.
+    gone = re.compile(rb"failed to read serial number: 8010006[89]")
+    expected = (lines_of(BANNER) + [READER0, b"ATR: '" + apps["atr"] + b"'", b"detecting AIDs..."]
+                + [HYPHENS] + field_lines("PSE") + serial_lines(apps) + [HYPHENS]
+                + [HYPHENS] + field_lines("VISA") + [b"failed to read serial number: ''"] + [HYPHENS]
+                + [HYPHENS] + field_lines("OPENPGP") + [gone] + [HYPHENS])
+    match_lines("report with the card killed", ls, expected)
+    if not out.endswith(CRLF):
+        raise Failure("output does not end with CR LF")
+    gets = [p for p in card.apdus() if p[0] == b"80CA9F7F00"]
+    if len(gets) != 2 or gets[1][1] is not None:
+        raise Failure(f"GET DATA commands in the card log: {gets!r}")
+    print("  blocks after the kill: " + repr([l for l in ls[-9:] if l != HYPHENS]))
+
+
+def case_driver_cycle(c):
+    """The reader driver comes and goes under the tool (debug): pcscd with
+    the vpcd reader and no card, then restarted without any reader
+    configuration ("no SCard readers detected..."), then restarted with the
+    reader again while the card is there: the tool lists the reader again,
+    reports the card and exits 0."""
+    c.pcscd.start()
+    t = c.run_tool("debug")
+    t.wait_for(b"connect error 8010000c" + CRLF, t.wait_for(READER0 + CRLF, len(BANNER), timeout=5), timeout=5)
+    c.pcscd.restart(readers=False)
+    gone = t.wait_for(NO_READERS + CRLF, len(t.output()), timeout=10)
+    card = c.card("apps")
+    c.pcscd.restart(readers=True)
+    card.wait_inserted()
+    c.report_exit(t.wait_exit())
+    out = t.output()
+    back = out.find(READER0 + CRLF, gone)
+    if back < 0:
+        raise Failure("no reader line after the readers came back:\n" + show(out))
+    check_debug_session(last_session(out), CARDS["apps"])
+    check_exchanges(out, card)
+    ls = lines_of(out[len(BANNER):])
+    print(f"  {ls.count(NO_READERS)} no-reader line(s), {ls.count(READER0)} reader line(s) for slot 0")
+
+
+def valgrind_summary(text):
+    """The error count and the leak figures (bytes) of a memcheck log."""
+    m = re.search(r"ERROR SUMMARY: (\d+) errors", text)
+    errors = int(m.group(1)) if m else None
+    leaks = {}
+    for kind in ("definitely lost", "indirectly lost", "possibly lost", "still reachable", "suppressed"):
+        m = re.search(kind + r": ([\d,]+) bytes in ([\d,]+) blocks", text)
+        leaks[kind] = (int(m.group(1).replace(",", "")), int(m.group(2).replace(",", ""))) if m else (0, 0)
+    m = re.search(r"in use at exit: ([\d,]+) bytes in ([\d,]+) blocks", text)
+    in_use = (int(m.group(1).replace(",", "")), int(m.group(2).replace(",", ""))) if m else None
+    return errors, leaks, in_use
+
+
+def case_valgrind(c):
+    """The apps card (no debug) with the tool under memcheck: the report is
+    whole, and there is no memory error and no block left at exit, whether
+    lost or still reachable (the catalogue built before main is released at
+    exit; pcsc-lite's client library frees its own state too)."""
+    valgrind = next((os.path.join(d, "valgrind") for d in os.environ.get("PATH", "").split(":")
+                     if os.access(os.path.join(d, "valgrind"), os.X_OK)), None)
+    if valgrind is None:
+        raise Failure("valgrind not found in PATH (package valgrind)")
+    log = c.workdir / "valgrind.log"
+    prefix = [valgrind, "--tool=memcheck", "--leak-check=full", "--show-leak-kinds=all",
+              "--errors-for-leak-kinds=all", "--error-exitcode=99", f"--log-file={log}"]
+    c.pcscd.start()
+    card = c.card("apps")
+    card.wait_inserted()
+    t = c.run_tool(prefix=prefix, limit=VALGRIND_TIMEOUT)
+    code = t.wait_exit()
+    text = log.read_text(errors="replace") if log.exists() else ""
+    errors, leaks, in_use = valgrind_summary(text)
+    print(f"  {time.monotonic() - t.start:.1f} s under valgrind; errors {errors}, in use at exit {in_use}, "
+          + ", ".join(f"{k} {b} bytes in {n} blocks" for k, (b, n) in leaks.items()))
+    if code != 0 or errors != 0 or in_use is None or in_use[0] != 0:
+        raise Failure(f"valgrind: exit status {code}, {errors} errors, in use at exit {in_use}:\n{text[-6000:]}")
+    check_exact("apps report under valgrind", t.output(), lines_of(BANNER) + [READER0] + report_lines(CARDS["apps"]))
+
+
 CASES = {
     "reader": case_reader,
     "nopcscd": case_nopcscd,
@@ -682,6 +880,11 @@ CASES = {
     "swap": case_swap,
     "vanish": case_vanish,
     "restart": case_restart,
+    "vanish_late": case_vanish_late,
+    "pcscd_midscan": case_pcscd_midscan,
+    "kill_serial": case_kill_serial,
+    "driver_cycle": case_driver_cycle,
+    "valgrind": case_valgrind,
 }
 
 

@@ -119,6 +119,8 @@ Application openpgp() {
   return {aid, fci};
 }
 
+Application bare(const Bytes& aid) { return {aid, tlv({0x6F}, tlv({0x84}, aid))}; }
+
 std::size_t lc_of(const Bytes& command) { return command.size() > 4 ? command[4] : 0; }
 
 }  // namespace
@@ -142,6 +144,14 @@ const char* profile_name(Profile profile) {
   return "?";
 }
 
+Application application_for(const Bytes& aid) {
+  for (const Application& known : {pse(), emv("A0000000031010", "VISA CREDIT"), emv("A0000000041010", "MASTERCARD"),
+                                   openpgp()}) {
+    if (known.aid == aid) return known;
+  }
+  return bare(aid);
+}
+
 Card::Card(Profile profile) : profile_(profile) {
   switch (profile) {
     case Profile::Apps:
@@ -160,6 +170,12 @@ Card::Card(Profile profile) : profile_(profile) {
       cplc_ = make_cplc(hex("1414213562373095"));
       break;
   }
+}
+
+void Card::carry_only(const std::vector<Bytes>& aids) {
+  apps_.clear();
+  for (const Bytes& aid : aids) apps_.push_back(application_for(aid));
+  clear_state();
 }
 
 void Card::clear_state() {

@@ -28,9 +28,16 @@ struct Application {
   Bytes fci;
 };
 
+// The application the virtual cards use for aid: the FCI of PSE, Visa,
+// MasterCard or OpenPGP for their AIDs, otherwise a bare FCI naming aid.
+Application application_for(const Bytes& aid);
+
 class Card {
  public:
   explicit Card(Profile profile);
+
+  // Replaces the profile's applications by one per AID, in this order.
+  void carry_only(const std::vector<Bytes>& aids);
 
   const Bytes& atr() const { return atr_; }
   const Bytes& cplc() const { return cplc_; }  // the whole 9F 7F 2A ... object

@@ -10,6 +10,11 @@
 // When the driver drops the link (pcscd stopped or restarted) the card
 // reconnects, trying every 100 ms, unless --once is given. SIGTERM and
 // SIGINT end it cleanly with status 0.
+//
+// For the tests of failures in the middle of an exchange, --stall-on makes
+// the card leave one chosen command unanswered: vpcd (and so pcscd and the
+// client) then waits for the answer until the link drops, e.g. because the
+// test kills the card or stops pcscd at that moment.
 
 #include <arpa/inet.h>
 #include <netdb.h>
@@ -29,6 +34,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <vector>
 
 #include "card.h"
 
@@ -45,6 +51,10 @@ struct Options {
   bool once = false;
   long vanish_after = 100;       // SELECT commands answered before the card vanishes
   long return_after_ms = 1500;   // how long it stays away
+  bool apps_given = false;       // --apps replaces the profile's applications
+  std::vector<vcard::Bytes> apps;
+  std::string stall_on;          // hex prefix of the command left unanswered ("" for none)
+  long stall_at = 1;             // which matching command (1 = the first)
   std::string log_path;
   bool quiet = false;
 };
@@ -74,7 +84,8 @@ void log_line(const char* format, ...) {
 void usage(FILE* out) {
   std::fprintf(out,
                "usage: quillon-vcard --port N [--profile apps|t0|none|vanish] [--host ADDR] [--once]\n"
-               "                     [--vanish-after N] [--return-after-ms M] [--log FILE] [--quiet]\n"
+               "                     [--vanish-after N] [--return-after-ms M] [--apps AID,...]\n"
+               "                     [--stall-on HEX [--stall-at N]] [--log FILE] [--quiet]\n"
                "  --port N             vpcd's port (the reader's DEVICENAME/CHANNELID port)\n"
                "  --profile NAME       apps (default): T=1, PSE, Visa and OpenPGP, CPLC at once\n"
                "                       t0: T=0, Visa and MasterCard, 61xx / 6C2D answers\n"
@@ -83,6 +94,14 @@ void usage(FILE* out) {
                "                       right after answering N SELECT commands, once\n"
                "  --vanish-after N     SELECT commands answered before vanishing (default 100)\n"
                "  --return-after-ms M  time away before reconnecting (default 1500)\n"
+               "  --apps AID,...       carry exactly these applications (hex AIDs, comma-separated,\n"
+               "                       may be empty) instead of the profile's; PSE, Visa,\n"
+               "                       MasterCard and OpenPGP answer with their own FCI, any\n"
+               "                       other AID with a bare FCI (6F, 84 AID)\n"
+               "  --stall-on HEX       leave the first command whose hex text starts with HEX\n"
+               "                       unanswered (logged as \"> cmd\" and \"stall\") until the\n"
+               "                       link drops; once\n"
+               "  --stall-at N         stall on the N-th such command instead (default 1)\n"
                "  --once               exit when vpcd closes the link instead of reconnecting\n"
                "  --log FILE           append events and APDUs (\"> cmd\", \"< resp\") to FILE\n"
                "  --quiet              no event lines on stderr\n");
@@ -94,6 +113,34 @@ bool parse_long(const char* text, long min, long& out) {
   const long v = std::strtol(text, &end, 10);
   if (errno != 0 || end == text || *end != '\0' || v < min) return false;
   out = v;
+  return true;
+}
+
+// Parses a comma-separated list of hex AIDs (1 to 16 bytes each); an empty
+// text is an empty list.
+bool parse_aids(const std::string& text, std::vector<vcard::Bytes>& out) {
+  out.clear();
+  if (text.empty()) return true;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', start);
+    const std::string item = text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+    vcard::Bytes aid;
+    if (!vcard::from_hex(item, aid) || aid.empty() || aid.size() > 16) {
+      std::fprintf(stderr, "quillon-vcard: bad AID '%s'\n", item.c_str());
+      return false;
+    }
+    out.push_back(aid);
+    if (comma == std::string::npos) return true;
+    start = comma + 1;
+  }
+}
+
+// Upper-case hex text of a prefix given in either case; false on bad input.
+bool parse_hex_prefix(const std::string& text, std::string& out) {
+  vcard::Bytes bytes;
+  if (text.empty() || !vcard::from_hex(text, bytes)) return false;
+  out = vcard::to_hex(bytes);
   return true;
 }
 
@@ -125,6 +172,13 @@ bool parse_options(int argc, char** argv, Options& opt) {
       if (!value(v) || !parse_long(v, 1, opt.vanish_after)) return false;
     } else if (a == "--return-after-ms") {
       if (!value(v) || !parse_long(v, 0, opt.return_after_ms)) return false;
+    } else if (a == "--apps") {
+      if (!value(v) || !parse_aids(v, opt.apps)) return false;
+      opt.apps_given = true;
+    } else if (a == "--stall-on") {
+      if (!value(v) || !parse_hex_prefix(v, opt.stall_on)) return false;
+    } else if (a == "--stall-at") {
+      if (!value(v) || !parse_long(v, 1, opt.stall_at)) return false;
     } else if (a == "--log") {
       if (!value(v)) return false;
       opt.log_path = v;
@@ -254,8 +308,29 @@ bool send_message(int fd, const vcard::Bytes& payload) {
 
 enum class LinkEnd { Closed, Vanish, Stopped };
 
+// What the card does once, across connections: vanish after a number of
+// SELECT answers, leave one command unanswered.
+struct Plan {
+  bool vanish_pending = false;
+  long selects_answered = 0;
+  bool stall_pending = false;
+  long stall_matches = 0;
+};
+
+// Holds the answer to the command just received: reads (and drops) whatever
+// else arrives until the link ends or a stop is requested.
+LinkEnd stall(int fd) {
+  vcard::Bytes msg;
+  for (;;) {
+    const ReadResult r = read_message(fd, msg);
+    if (r == ReadResult::Stopped) return LinkEnd::Stopped;
+    if (r == ReadResult::Closed) return LinkEnd::Closed;
+    log_line("ignored while stalled: %s", vcard::to_hex(msg).c_str());
+  }
+}
+
 // Serves one connection to vpcd until it ends.
-LinkEnd serve(int fd, vcard::Card& card, const Options& opt, bool& vanish_pending, long& selects_answered) {
+LinkEnd serve(int fd, vcard::Card& card, const Options& opt, Plan& plan) {
   vcard::Bytes msg;
   for (;;) {
     const ReadResult r = read_message(fd, msg);
@@ -286,6 +361,15 @@ LinkEnd serve(int fd, vcard::Card& card, const Options& opt, bool& vanish_pendin
       continue;
     }
     if (msg.empty()) continue;
+    if (plan.stall_pending) {
+      const std::string text = vcard::to_hex(msg);
+      if (text.compare(0, opt.stall_on.size(), opt.stall_on) == 0 && ++plan.stall_matches >= opt.stall_at) {
+        plan.stall_pending = false;
+        log_line("> %s", text.c_str());
+        log_line("stall");
+        return stall(fd);
+      }
+    }
     const bool is_select = msg.size() >= 2 && msg[1] == 0xA4;
     const vcard::Bytes resp = card.process(msg);
     log_line("> %s", vcard::to_hex(msg).c_str());
@@ -295,7 +379,7 @@ LinkEnd serve(int fd, vcard::Card& card, const Options& opt, bool& vanish_pendin
     // pending: vpcd then fails the next command. (Had the link dropped while
     // vpcd waits for an answer, vpcd would pass on an empty answer as a
     // successful exchange instead.)
-    if (is_select && vanish_pending && ++selects_answered >= opt.vanish_after) return LinkEnd::Vanish;
+    if (is_select && plan.vanish_pending && ++plan.selects_answered >= opt.vanish_after) return LinkEnd::Vanish;
   }
 }
 
@@ -325,22 +409,27 @@ int main(int argc, char** argv) {
   signal(SIGPIPE, SIG_IGN);
 
   vcard::Card card(opt.profile);
+  if (opt.apps_given) card.carry_only(opt.apps);
   log_line("profile %s atr %s port %d", vcard::profile_name(opt.profile), vcard::to_hex(card.atr()).c_str(), opt.port);
+  std::string aids;
+  for (const vcard::Application& app : card.applications()) aids += (aids.empty() ? "" : ",") + vcard::to_hex(app.aid);
+  log_line("apps %s", aids.empty() ? "none" : aids.c_str());
 
-  bool vanish_pending = opt.profile == vcard::Profile::Vanish;
-  long selects_answered = 0;
+  Plan plan;
+  plan.vanish_pending = opt.profile == vcard::Profile::Vanish;
+  plan.stall_pending = !opt.stall_on.empty();
   while (!g_stop) {
     const int fd = connect_to_vpcd(opt);
     if (fd < 0) break;
     log_line("connected");
     card.power_off();
-    const LinkEnd end = serve(fd, card, opt, vanish_pending, selects_answered);
+    const LinkEnd end = serve(fd, card, opt, plan);
     close(fd);
     card.power_off();
     if (end == LinkEnd::Stopped) break;
     if (end == LinkEnd::Vanish) {
-      log_line("vanish after %ld SELECT answers, back in %ld ms", selects_answered, opt.return_after_ms);
-      vanish_pending = false;  // vanishes once, then behaves like apps
+      log_line("vanish after %ld SELECT answers, back in %ld ms", plan.selects_answered, opt.return_after_ms);
+      plan.vanish_pending = false;  // vanishes once, then behaves as before
       pause_ms(opt.return_after_ms);
       continue;
     }
