@@ -11,7 +11,8 @@
 #      APDU of one run of each, and the two logs must match line for line;
 #   2. times each from start to exit with the card already present (seen by
 #      pcscd before the clock starts), alternating the two, RUNS runs each
-#      (default 7), and prints every run, the medians and the median ratio;
+#      (default 7), and prints every run, the medians, the median ratio and
+#      the median CPU time (user + system) of each;
 #   3. measures the tool's peak memory: maximum resident set (GNU time) and
 #      heap peak (valgrind massif);
 #   4. measures the time from the card's arrival to the tool's first SELECT:
@@ -77,31 +78,36 @@ echo "identical: $(grep -c '^>' "$work/tool.apdus") commands, $(grep -c '^> 00A4
 echo "tool's report: $(grep -c "found AID" "$work/tool.out") applications; minimal_scan: $(wc -l <"$work/minimal.out")"
 
 echo "== wall time from start to exit, card present ($runs runs each, alternating)"
-: >"$work/times"
-for i in $(seq "$runs"); do
-  "$minimal" --wait >/dev/null
-  t0=$EPOCHREALTIME
-  timeout 60 "$tool" >/dev/null
-  t1=$EPOCHREALTIME
-  "$minimal" --wait >/dev/null
-  t2=$EPOCHREALTIME
-  timeout 60 "$minimal" >/dev/null
-  t3=$EPOCHREALTIME
-  echo "$t0 $t1 $t2 $t3" >>"$work/times"
-done
-python3 - "$work/times" <<'PY'
-import statistics, sys
-tool, minimal = [], []
-for line in open(sys.argv[1]):
-    t0, t1, t2, t3 = (float(x) for x in line.split())
-    tool.append((t1 - t0) * 1000)
-    minimal.append((t3 - t2) * 1000)
-ratios = [a / b for a, b in zip(tool, minimal)]
-print("tool ms:        " + " ".join(f"{x:7.1f}" for x in tool))
-print("minimal_scan ms:" + " ".join(f"{x:7.1f}" for x in minimal))
-print(f"median: tool {statistics.median(tool):.1f} ms, minimal_scan {statistics.median(minimal):.1f} ms; "
-      f"median ratio tool/minimal_scan {statistics.median(ratios):.3f} "
-      f"(range {min(ratios):.3f} to {max(ratios):.3f})")
+python3 - "$tool" "$minimal" "$runs" <<'PY'
+import os, statistics, subprocess, sys, threading, time
+tool, minimal, runs = sys.argv[1], sys.argv[2], int(sys.argv[3])
+def timed(argv):
+    """Wall time from start to exit, and CPU time (user + system), in ms."""
+    subprocess.run([minimal, "--wait"], stdout=subprocess.DEVNULL, check=True)
+    with open(os.devnull, "wb") as null:
+        t0 = time.perf_counter()
+        proc = subprocess.Popen(argv, stdout=null, stdin=subprocess.DEVNULL)
+        guard = threading.Timer(60, proc.kill)  # a run that never ends
+        guard.start()
+        _, status, usage = os.wait4(proc.pid, 0)
+        t1 = time.perf_counter()
+        guard.cancel()
+    proc.returncode = os.waitstatus_to_exitcode(status)
+    if proc.returncode != 0:
+        sys.exit(f"real_stack.sh: {argv[0]} exited with {proc.returncode}")
+    return (t1 - t0) * 1000, (usage.ru_utime + usage.ru_stime) * 1000
+runs_tool, runs_minimal = [], []
+for _ in range(runs):
+    runs_tool.append(timed([tool]))
+    runs_minimal.append(timed([minimal]))
+ratios = [a[0] / b[0] for a, b in zip(runs_tool, runs_minimal)]
+med = lambda xs: statistics.median(xs)
+print("tool wall ms:         " + " ".join(f"{w:7.1f}" for w, _ in runs_tool))
+print("minimal_scan wall ms: " + " ".join(f"{w:7.1f}" for w, _ in runs_minimal))
+print(f"median wall: tool {med([w for w, _ in runs_tool]):.1f} ms, minimal_scan {med([w for w, _ in runs_minimal]):.1f} ms; "
+      f"median ratio tool/minimal_scan {med(ratios):.3f} (range {min(ratios):.3f} to {max(ratios):.3f})")
+print(f"median CPU (user + system): tool {med([c for _, c in runs_tool]):.1f} ms, "
+      f"minimal_scan {med([c for _, c in runs_minimal]):.1f} ms")
 PY
 
 echo "== peak memory of the tool (one run, card present)"
