@@ -49,7 +49,10 @@ Bytes cat(std::initializer_list<Bytes> parts) {
 // protocol other than T=0 is announced, the check byte TCK (XOR of T0 up to
 // the last historical byte).
 Bytes make_atr(const Bytes& interface_bytes, std::uint8_t t0_high, const Bytes& historical, bool with_tck) {
-  Bytes atr{0x3B, static_cast<std::uint8_t>(t0_high | historical.size())};
+  Bytes atr;
+  atr.reserve(3 + interface_bytes.size() + historical.size());
+  atr.push_back(0x3B);
+  atr.push_back(static_cast<std::uint8_t>(t0_high | historical.size()));
   atr.insert(atr.end(), interface_bytes.begin(), interface_bytes.end());
   atr.insert(atr.end(), historical.begin(), historical.end());
   if (with_tck) {
