@@ -5,7 +5,7 @@
 #     virtual card (these need root);
 #  2. the unit and whole-program tests again, built with AddressSanitizer and
 #     UndefinedBehaviorSanitizer;
-#  3. a bounded run of the fuzz target for the card command layer;
+#  3. bounded runs of the fuzz targets (card command layer, whole sessions);
 #  4. the Debian package, built, unpacked and its binary run;
 #  5. the Windows build (MinGW-w64), run under Wine.
 set -euo pipefail
@@ -26,13 +26,23 @@ cmake --build build-asan -j"$jobs" --target quillon_tests
 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" -L unit
 
-echo "== fuzzing the card command layer (bounded run)"
+echo "== fuzzing the card command layer and whole sessions (bounded runs)"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF
-cmake --build build-fuzz -j"$jobs" --target quillon_fuzz_card
+cmake --build build-fuzz -j"$jobs" --target quillon_fuzz_card quillon_fuzz_session
 build-fuzz/tests/fuzz/quillon_fuzz_card -runs=200000 -max_len=4096
+session_corpus=$(mktemp -d)
+build-fuzz/tests/fuzz/quillon_fuzz_session -runs=8000 -max_total_time=60 -max_len=4096 -timeout=10 \
+  "$session_corpus" tests/fuzz/corpus_session
+rm -rf "$session_corpus"
 
 echo "== Debian package"
 scripts/package-check.sh build-pkg
 
 echo "== Windows build under Wine"
 scripts/windows-check.sh build-win
+
+# Every stage above stops the script on a failure, so reaching here means all
+# passed: the two test runs, the two fuzz runs and the two platform checks.
+unit_and_e2e=$(ctest --test-dir build-test -N | sed -n 's/^Total Tests: //p')
+sanitized=$(ctest --test-dir build-asan -N -L unit | sed -n 's/^Total Tests: //p')
+echo "summary: $((unit_and_e2e + sanitized + 4)) passed, 0 failed"
