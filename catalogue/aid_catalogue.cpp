@@ -248,7 +248,7 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     // A000000396: NXP Semiconductors
     /* 171 */ {"A0000003964D66344D0002", "NXP Semiconductors", "Netherlands", "MIFARE4Mobile", "Managing MIFARE applications on mobile secure elements (ASCII Mf4M)", NoValueMark},
     // A000000397: Microsoft Corporation
-    /* 172 */ {"A00000039742544659", "Microsoft Corporation", "United States", "Microsoft IDMP (GIDS)", "Microsoft Generic Identity Device Specification applet (ASCII BTFY)", NoValueMark},
+    /* 172 */ {"A00000039742544659", "Microsoft Corporation", "United States", "Microsoft IDMP (GIDS)", "Microsoft Generic Identity Device (GIDS) applet (ASCII BTFY)", NoValueMark},
     /* 173 */ {"A0000003974349445F0100", "Microsoft Corporation", "United States", "Microsoft PnP AID", "Card identifier used by Windows smart card plug and play (ASCII CID_)", NoValueMark},
     // A000000427: Registrant of RID A000000427 (not identified)
     /* 174 */ {"A0000004271010", "Registrant of RID A000000427 (not identified)", "Unknown", "Application 1010", NoValueMark, NoValueMark},

@@ -179,13 +179,17 @@ TEST(Program, CardWithoutApplicationsIsScannedAgainAfterTheNextChange) {
 }
 
 TEST(Program, CardPulledBeforeTheConnect) {
-  support::fresh_start();
-  sim::add_reader("Reader A");
-  sim::add_reader("Reader B");
-  sim::insert_card("Reader A", support::application_card({"A0000000031010"}));
-  sim::insert_card("Reader B", support::application_card({"A0000000031010"}));
-  sim::fail("SCardConnect", 1, SCARD_W_REMOVED_CARD);
-  const ProgramRun run = run_program(true);
+  // Two readers with a card each; the first card is pulled just before the connect.
+  const auto pulled_before_connect = [](bool debug) {
+    support::fresh_start();
+    for (const char* reader : {"Reader A", "Reader B"}) {
+      sim::add_reader(reader);
+      sim::insert_card(reader, support::application_card({"A0000000031010"}));
+    }
+    sim::fail("SCardConnect", 1, SCARD_W_REMOVED_CARD);
+    return run_program(debug);
+  };
+  const ProgramRun run = pulled_before_connect(true);
   ASSERT_TRUE(run.returned);
   const std::string pulled = line("connect res 80100069") + line("card removed") + line("Reader: Reader B");
   EXPECT_NE(run.out.find(pulled), std::string::npos);
@@ -194,13 +198,7 @@ TEST(Program, CardPulledBeforeTheConnect) {
   EXPECT_EQ(sim::count("SCardEstablishContext"), 1);
 
   // Without debug the failed connect writes nothing.
-  support::fresh_start();
-  sim::add_reader("Reader A");
-  sim::add_reader("Reader B");
-  sim::insert_card("Reader A", support::application_card({"A0000000031010"}));
-  sim::insert_card("Reader B", support::application_card({"A0000000031010"}));
-  sim::fail("SCardConnect", 1, SCARD_W_REMOVED_CARD);
-  const ProgramRun quiet = run_program(false);
+  const ProgramRun quiet = pulled_before_connect(false);
   EXPECT_NE(quiet.out.find(line("Reader: Reader A") + line("Reader: Reader B") + line("ATR: '3B8880010000000000000000'")),
             std::string::npos);
 }
