@@ -23,13 +23,19 @@ command -v valgrind >/dev/null || { echo "callgrind.sh: valgrind not found" >&2;
 work=$(mktemp -d /tmp/quillon-callgrind.XXXXXX)
 trap '[ -n "${KEEP:-}" ] || rm -rf "$work"' EXIT
 
+# The same program path, working directory and environment for every run,
+# wherever the build and whoever the caller: the stack's layout, and with it
+# the instructions that copying and clearing take, depends on them.
+cp "$exe" "$work/one"
+
 # Ir collected in the measured part of one run; $1 names the output, the
 # rest are bench_one_session's arguments.
 collect() {
   local name=$1
   shift
-  valgrind --tool=callgrind --collect-atstart=no --callgrind-out-file="$work/$name.out" \
-    "$exe" "$@" >/dev/null 2>"$work/$name.err" || { cat "$work/$name.err" >&2; exit 1; }
+  (cd "$work" && env -i PATH=/usr/bin:/bin valgrind --tool=callgrind --collect-atstart=no \
+    --callgrind-out-file="$work/$name.out" ./one "$@" >/dev/null 2>"$work/$name.err") ||
+    { cat "$work/$name.err" >&2; exit 1; }
   sed -n 's/.*Collected : \([0-9]*\).*/\1/p' "$work/$name.err"
 }
 
