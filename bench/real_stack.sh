@@ -18,7 +18,9 @@
 #   4. measures the time from the card's arrival to the tool's first SELECT:
 #      the tool (debug) waits for a card, the card starts, and the first
 #      "send: '00A4" line is timestamped against the card's start; the card's
-#      own log gives the same from its side. RUNS times.
+#      own log gives the same from its side, and the moment pcscd first
+#      powered the card (it had seen it), so the time splits into pcscd's
+#      detection and the tool's part. RUNS times.
 # The vpcd port is QUILLON_BENCH_PORT (default 36310) and the next one.
 set -euo pipefail
 
@@ -138,55 +140,64 @@ stop_card
 echo "== card arrival to the tool's first SELECT ($runs runs)"
 "$minimal" --wait-empty >/dev/null || { echo "real_stack.sh: the reader does not empty" >&2; exit 1; }
 python3 - "$tool" "$vcard" "$minimal" "$PCSC_STACK_PORT" "$work" "$runs" <<'PY'
-import os, random, statistics, subprocess, sys, time
+import math, os, random, statistics, subprocess, sys, threading, time
 tool, vcard, minimal, port, work, runs = sys.argv[1:7]
 runs = int(runs)
-by_tool, by_card, by_pcscd = [], [], []
+
+def card_times(log):
+    """From the card's log (milliseconds since the card's start): when pcscd
+    first powered the card (it has seen the card), and the first SELECT."""
+    powered = select = float("nan")
+    for entry in open(log):
+        parts = entry.split()
+        if len(parts) < 2:
+            continue
+        if parts[1:3] == ["ctrl", "power-on"] and math.isnan(powered):
+            powered = float(parts[0])
+        if parts[1] == ">" and len(parts) > 2 and parts[2].startswith("00A4"):
+            select = float(parts[0])
+            break
+    return powered, select
+
+rows = []
 for run in range(runs):
     log = os.path.join(work, f"arrival{run}.log")
     proc = subprocess.Popen([tool, "debug"], stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+    first = []
+    def follow():
+        # Timestamps each line as it arrives; notes the first SELECT.
+        for line in proc.stdout:
+            if not first and line.startswith(b"send: '00A4"):
+                first.append(time.time())
+    reader = threading.Thread(target=follow)
+    reader.start()
     # While no card is present the tool's passes end in a 1000 ms pause per
     # empty reader (vpcd has two); the card arrives at a random point of
     # such a cycle.
-    proc.stdout.readline()
     time.sleep(random.uniform(1.0, 3.0))
-    # A bare client waiting for the card as well: its exit marks the moment
-    # pcscd reports the card present.
-    waiter = subprocess.Popen([minimal, "--wait"], stdout=subprocess.DEVNULL)
-    time.sleep(0.2)
     started = time.time()
     card = subprocess.Popen([vcard, "--port", port, "--profile", "apps", "--quiet", "--log", log])
-    waiter.wait(timeout=15)
-    reported = time.time()
-    first = None
     try:
-        for line in proc.stdout:
-            if first is None and line.startswith(b"send: '00A4"):
-                first = time.time()
         proc.wait(timeout=60)
     finally:
         if proc.poll() is None:
             proc.kill()
             proc.wait()
+        reader.join()
         card.terminate()
         card.wait()
     subprocess.run([minimal, "--wait-empty"], stdout=subprocess.DEVNULL, check=False)
-    by_tool.append((first - started) * 1000 if first else float("nan"))
-    by_pcscd.append((reported - started) * 1000)
-    # The card's log counts milliseconds from the card's own start.
-    card_ms = float("nan")
-    for entry in open(log):
-        parts = entry.split()
-        if len(parts) >= 3 and parts[1] == ">" and parts[2].startswith("00A4"):
-            card_ms = float(parts[0])
-            break
-    by_card.append(card_ms)
-after = [t - p for t, p in zip(by_tool, by_pcscd)]
-print("first SELECT on the tool's stdout, ms: " + " ".join(f"{x:6.0f}" for x in by_tool))
-print("first SELECT in the card's log, ms:    " + " ".join(f"{x:6.0f}" for x in by_card))
-print("card reported by pcscd, ms:            " + " ".join(f"{x:6.0f}" for x in by_pcscd))
-print("tool's part (first SELECT - report):   " + " ".join(f"{x:6.1f}" for x in after))
-print(f"median: {statistics.median(by_tool):.0f} ms from the card's start to the tool's first SELECT "
-      f"({statistics.median(by_card):.0f} ms by the card's log), of which pcscd's detection "
-      f"{statistics.median(by_pcscd):.0f} ms and the tool {statistics.median(after):.1f} ms")
+    powered, select = card_times(log)
+    by_stdout = (first[0] - started) * 1000 if first else float("nan")
+    rows.append((by_stdout, select, powered, select - powered))
+
+def show(title, values, digits=0):
+    print(f"{title:44s}" + " ".join(f"{v:7.{digits}f}" for v in values))
+show("first SELECT on the tool's stdout, ms:", [r[0] for r in rows])
+show("first SELECT in the card's log, ms:", [r[1] for r in rows])
+show("card powered by pcscd (card's log), ms:", [r[2] for r in rows])
+show("tool's part (first SELECT - power-on), ms:", [r[3] for r in rows])
+med = lambda i: statistics.median(r[i] for r in rows)
+print(f"median: {med(1):.0f} ms from the card's start to the tool's first SELECT ({med(0):.0f} ms on the tool's "
+      f"stdout), of which pcscd's detection {med(2):.0f} ms and the tool {med(3):.0f} ms")
 PY
