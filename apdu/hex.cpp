@@ -25,15 +25,19 @@ HexString to_hex(const std::uint8_t* bytes, std::size_t length) {
 
 HexString to_hex(const ByteBuffer& bytes) { return to_hex(bytes.data(), bytes.size()); }
 
-ByteBuffer from_hex(const char* text, std::size_t length) {
-  ByteBuffer bytes;
-  bytes.reserve(length / 2);
+void append_hex(ByteBuffer& out, const char* text, std::size_t length) {
+  out.reserve(out.size() + length / 2);
   for (std::size_t i = 1; i < length; i += 2) {
     const int high = nibble(text[i - 1]);
     const int low = nibble(text[i]);
     if (high < 0 || low < 0) break;
-    bytes.push_back(static_cast<std::uint8_t>(high * 16 + low));
+    out.push_back(static_cast<std::uint8_t>(high * 16 + low));
   }
+}
+
+ByteBuffer from_hex(const char* text, std::size_t length) {
+  ByteBuffer bytes;
+  append_hex(bytes, text, length);
   return bytes;
 }
 

@@ -20,6 +20,8 @@ HexString to_hex(const ByteBuffer& bytes);
 // hex digits.
 ByteBuffer from_hex(const char* text, std::size_t length);
 ByteBuffer from_hex(const HexString& text);
+// The same decoding, appending to out: builds a command in one buffer.
+void append_hex(ByteBuffer& out, const char* text, std::size_t length);
 
 ByteBuffer concat(ByteBuffer a, const ByteBuffer& b);
 ByteBuffer concat(ByteBuffer a, std::uint8_t b);

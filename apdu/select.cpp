@@ -5,11 +5,17 @@
 
 LONG select_aid(DWORD& receive_length, SCARDHANDLE card, DWORD protocol, const HexString& aid,
                 std::uint8_t* receive) {
+  // Header, Lc, the AID's bytes and Le, decoded into one buffer sized up
+  // front: a single allocation per SELECT, as the scan sends 255 of them.
   // Lc comes from the length of the text; the catalogue's texts are whole
   // digit pairs.
-  ByteBuffer command = concat(from_hex("00a40400"), static_cast<std::uint8_t>((aid.size() >> 1) & 0xFF));
-  command = concat(std::move(command), from_hex(aid));
-  command = concat(std::move(command), static_cast<std::uint8_t>(0x00));
+  static const char HEADER[] = "00a40400";
+  ByteBuffer command;
+  command.reserve(4 + 1 + aid.size() / 2 + 1);
+  append_hex(command, HEADER, sizeof HEADER - 1);
+  command.push_back(static_cast<std::uint8_t>((aid.size() >> 1) & 0xFF));
+  append_hex(command, aid.data(), aid.size());
+  command.push_back(0x00);
   if (debug_mode) console_log(0, "send: '%s' ", to_hex(command).c_str());
   return transmit_apdu(command, receive, receive_length, card, protocol);
 }
@@ -20,7 +26,11 @@ bool select_accepted(const std::uint8_t* receive, DWORD receive_length) {
 
 void read_response(std::uint8_t le, std::uint8_t* receive, DWORD& receive_length, SCARDHANDLE card,
                    DWORD protocol) {
-  const ByteBuffer command = concat(from_hex("00C00000"), le);
+  static const char HEADER[] = "00C00000";
+  ByteBuffer command;
+  command.reserve(5);
+  append_hex(command, HEADER, sizeof HEADER - 1);
+  command.push_back(le);
   receive_length = RECEIVE_AREA_SIZE;
   if (debug_mode) console_log(0, "send: '%s' (read_response)", to_hex(command).c_str());
   transmit_apdu(command, receive, receive_length, card, protocol);
