@@ -29,5 +29,6 @@ run_as_root scripts/pcsc-stack.sh --port "$port" -- bash -c '
   "$card" --port "$port" --profile apps >/dev/null 2>&1 &
   card_pid=$!
   trap "kill $card_pid 2>/dev/null; wait $card_pid 2>/dev/null" EXIT
+  sleep 1  # lets the card plug in first, as a card already in its reader would be
   timeout 60 build/quillon "$@"
 ' demo build/tests/vcard/quillon-vcard "$port" "$@"
