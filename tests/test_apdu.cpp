@@ -184,35 +184,30 @@ TEST(Transmit, EmptyAndFullAnswersAreTracedWhole) {
 }
 
 TEST(Transmit, FailedExchangeReturnsTheCodeUnchangedAndWritesNothing) {
-  // The card's exchange fails with each of these codes.
-  for (LONG code : {SCARD_W_REMOVED_CARD, SCARD_E_COMM_DATA_LOST, SCARD_F_COMM_ERROR, SCARD_E_NOT_TRANSACTED,
-                    SCARD_W_RESET_CARD, static_cast<LONG>(0x7FFFFFFF)}) {
-    const Connected card = connect(card_with([code](const sim::Bytes&) { return failing(code); }), true);
+  // One exchange on the connected card must fail with code and write nothing.
+  const auto expect_failure = [](const Connected& card, LONG code) {
     std::uint8_t receive[RECEIVE_AREA_SIZE];
     DWORD length = RECEIVE_AREA_SIZE;
     support::Output out;
     EXPECT_EQ(transmit_apdu(from_hex("00A4040000"), receive, length, card.card, card.protocol), code);
     EXPECT_EQ(out.text(), "");
+  };
+  // The card's exchange fails with each of these codes.
+  for (LONG code : {SCARD_W_REMOVED_CARD, SCARD_E_COMM_DATA_LOST, SCARD_F_COMM_ERROR, SCARD_E_NOT_TRANSACTED,
+                    SCARD_W_RESET_CARD, static_cast<LONG>(0x7FFFFFFF)}) {
+    expect_failure(connect(card_with([code](const sim::Bytes&) { return failing(code); }), true), code);
   }
   // The platform call fails before reaching the card.
   {
     const Connected card = connect(card_answering("9000"), true);
     sim::fail("SCardTransmit", 1, SCARD_E_TIMEOUT);
-    std::uint8_t receive[RECEIVE_AREA_SIZE];
-    DWORD length = RECEIVE_AREA_SIZE;
-    support::Output out;
-    EXPECT_EQ(transmit_apdu(from_hex("00A4040000"), receive, length, card.card, card.protocol), SCARD_E_TIMEOUT);
-    EXPECT_EQ(out.text(), "");
+    expect_failure(card, SCARD_E_TIMEOUT);
   }
   // The card was taken out after the connect.
   {
     const Connected card = connect(card_answering("9000"), true);
     sim::remove_card("R");
-    std::uint8_t receive[RECEIVE_AREA_SIZE];
-    DWORD length = RECEIVE_AREA_SIZE;
-    support::Output out;
-    EXPECT_EQ(transmit_apdu(from_hex("00A4040000"), receive, length, card.card, card.protocol), SCARD_W_REMOVED_CARD);
-    EXPECT_EQ(out.text(), "");
+    expect_failure(card, SCARD_W_REMOVED_CARD);
   }
 }
 
