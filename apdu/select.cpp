@@ -21,7 +21,11 @@ LONG select_aid(DWORD& receive_length, SCARDHANDLE card, DWORD protocol, const H
 }
 
 bool select_accepted(const std::uint8_t* receive, DWORD receive_length) {
-  return !(receive_length == 2 && receive[0] != 0x61);
+  // Without its two status bytes an answer says nothing about the
+  // application: the PC/SC stack hands on an empty or cut answer when the
+  // card or the service goes away in the middle of the exchange.
+  if (receive_length < 2) return false;
+  return receive_length > 2 || receive[0] == 0x61;
 }
 
 void read_response(std::uint8_t le, std::uint8_t* receive, DWORD& receive_length, SCARDHANDLE card,
@@ -45,7 +49,9 @@ bool try_select(const HexString& aid, std::uint8_t* receive, DWORD& receive_leng
     return false;
   }
   if (!select_accepted(receive, receive_length)) {
-    if (debug_mode) console_log(0, "failed to select AID: '%s' : %s", aid.c_str(), to_hex(receive, 2).c_str());
+    // The status word, or as much of the answer as came.
+    const DWORD shown = receive_length < 2 ? receive_length : 2;
+    if (debug_mode) console_log(0, "failed to select AID: '%s' : %s", aid.c_str(), to_hex(receive, shown).c_str());
     return false;
   }
   console_log(0, "AID '%s' selected", aid.c_str());

@@ -12,8 +12,9 @@
 LONG select_aid(DWORD& receive_length, SCARDHANDLE card, DWORD protocol, const HexString& aid,
                 std::uint8_t* receive);
 
-// Whether a SELECT answer accepts the AID: every answer does except a bare
-// two-byte status word other than 61 xx.
+// Whether a SELECT answer accepts the AID: data with its status word (three
+// bytes or more), or a bare 61 xx. Any other two-byte status word refuses
+// it, and so does an answer too short to hold a status word.
 bool select_accepted(const std::uint8_t* receive, DWORD receive_length);
 
 // Sends GET RESPONSE (00 C0 00 00 le) into the receive area. The answer is

@@ -291,9 +291,9 @@ TEST(Select, AcceptanceOfEachKindOfAnswer) {
       {"6C10", false, ""},
       {"6283", false, ""},
       {"6999", false, ""},
-      {"", true, "00"},
-      {"90", true, "00"},
-      {"61", true, "00"},
+      {"", false, ""},
+      {"90", false, ""},
+      {"61", false, ""},
       {"6A8290", true, "82"},
       {"6F1A840E315041592E5359532E4444463031A5088801025F2D02656E9000", true, "1A"},
       {long_answer, true, "5A"},
@@ -337,20 +337,26 @@ TEST(Select, AcceptanceOfEachKindOfAnswer) {
   }
 }
 
-TEST(Select, ShortAnswerAfterALongerOneStillGivesLeZero) {
-  // The first AID's answer leaves 2D at index 1; the second AID's answer is
-  // shorter than 2 bytes, so the area must have been cleared in between.
-  for (const std::string& short_answer : {std::string(""), std::string("90")}) {
-    const Connected card =
-        connect(selecting_card({{"A000000003", sim::Answer{bytes("6C2D")}}, {"A000000004", sim::Answer{bytes(short_answer)}}}),
-                true);
+TEST(Select, AnswerWithoutItsStatusWordIsARefusal) {
+  // What a card or service lost in the middle of the exchange leaves: no
+  // answer or a cut one. The first AID's answer leaves 2D at index 1, so the
+  // refusal line must show only the bytes that did come, and the walk goes
+  // on to the next AID without a GET RESPONSE.
+  for (const std::string& short_answer : {std::string(""), std::string("90"), std::string("61")}) {
+    const Connected card = connect(selecting_card({{"A000000003", sim::Answer{bytes("6C2D")}},
+                                                   {"A000000004", sim::Answer{bytes(short_answer)}},
+                                                   {"A000000005", sim::Answer{bytes("6101")}}}),
+                                   true);
     support::Output out;
-    select_aid_from_list({"A000000003", "A000000004"}, card.card, card.protocol);
+    select_aid_from_list({"A000000003", "A000000004", "A000000005"}, card.card, card.protocol);
     EXPECT_EQ(out.text(), joined({"send: '00A4040005A00000000300' ", "received: '6C2D' ",
                                   "failed to select AID: 'A000000003' : 6C2D", "send: '00A4040005A00000000400' ",
-                                  "received: '" + short_answer + "' ", "AID 'A000000004' selected",
-                                  "send: '00C0000000' (read_response)", "received: '9000' "}));
-    EXPECT_EQ(sent(), (std::vector<std::string>{"00A4040005A00000000300", "00A4040005A00000000400", "00C0000000"}));
+                                  "received: '" + short_answer + "' ",
+                                  "failed to select AID: 'A000000004' : " + short_answer,
+                                  "send: '00A4040005A00000000500' ", "received: '6101' ", "AID 'A000000005' selected",
+                                  "send: '00C0000001' (read_response)", "received: '9000' "}));
+    EXPECT_EQ(sent(), (std::vector<std::string>{"00A4040005A00000000300", "00A4040005A00000000400",
+                                                "00A4040005A00000000500", "00C0000001"}));
   }
 }
 
@@ -433,18 +439,19 @@ TEST(SelectList, EveryRefusalIsReportedAndTheWalkGoesOn) {
 }
 
 TEST(SelectList, ReceiveLengthIsFullBeforeEveryExchange) {
-  // A failed exchange, a refusal with a 2-byte answer and an acceptance with
-  // a 1-byte answer: each following exchange still offers the whole area.
+  // A failed exchange, a refusal with a 2-byte answer, a 1-byte answer and
+  // an acceptance with 61 xx: each following exchange still offers the whole area.
   for (bool debug : {true, false}) {
     const Connected card = connect(selecting_card({{"A000000001", failing(SCARD_E_COMM_DATA_LOST)},
                                                    {"A000000002", sim::Answer{bytes("6A82")}},
-                                                   {"A000000003", sim::Answer{bytes("90")}}}),
+                                                   {"A000000003", sim::Answer{bytes("90")}},
+                                                   {"A000000004", sim::Answer{bytes("6100")}}}),
                                    debug);
     support::Output out;
     select_aid_from_list({"A000000001", "A000000002", "A000000003", "A000000004"}, card.card, card.protocol);
     EXPECT_EQ(sent(), (std::vector<std::string>{"00A4040005A00000000100", "00A4040005A00000000200",
-                                                "00A4040005A00000000300", "00C0000000"}));
-    EXPECT_EQ(capacities(), std::vector<DWORD>(4, RECEIVE_AREA_SIZE));
+                                                "00A4040005A00000000300", "00A4040005A00000000400", "00C0000000"}));
+    EXPECT_EQ(capacities(), std::vector<DWORD>(5, RECEIVE_AREA_SIZE));
     // Selection writes traces only: without debug nothing at all.
     if (!debug) {
       EXPECT_EQ(out.text(), "");

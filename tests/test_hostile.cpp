@@ -52,17 +52,23 @@ TEST(Hostile, AnswersOfEveryLengthToEveryCommand) {
     support::fresh_start(n % 16 == 0);  // debug now and then: the traces render every answer
     sim::add_reader("Reader A");
     sim::insert_card("Reader A", answering_always(answer));
-    const Outcome outcome = run_program(n % 16 == 0, 60000);
+    const Outcome outcome = run_program(n % 16 == 0, n < 2 ? 3000 : 60000);
+    if (n < 2) {
+      // Too short to hold a status word: every SELECT is refused, nothing is
+      // reported and the tool goes on waiting.
+      EXPECT_FALSE(outcome.returned) << n;
+      EXPECT_EQ(occurrences(outcome.out, "found AID:"), 0) << n;
+      EXPECT_GE(occurrences(outcome.out, line("failed to read AID list => retrying")), 1) << n;
+      continue;
+    }
     ASSERT_TRUE(outcome.returned) << n;
     // Every SELECT is accepted: a block for each of the 255 rows.
     EXPECT_EQ(occurrences(outcome.out, "found AID:   '"), 255) << n;
     if (n >= 23) {
       const std::string serial = support::hex(sim::Bytes(answer.begin() + 13, answer.begin() + 21));
       EXPECT_EQ(occurrences(outcome.out, line("received serial number (id): '" + serial + "' ")), 255) << n;
-    } else if (n >= 1) {
-      EXPECT_EQ(occurrences(outcome.out, "reader response too short: " + std::to_string(n) + " byte(s) '"), 255) << n;
     } else {
-      EXPECT_EQ(occurrences(outcome.out, "received serial number"), 0);
+      EXPECT_EQ(occurrences(outcome.out, "reader response too short: " + std::to_string(n) + " byte(s) '"), 255) << n;
     }
   }
 }

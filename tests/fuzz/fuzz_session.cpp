@@ -298,8 +298,9 @@ struct View {
   bool ok = false;
   DWORD length = 0;
   std::array<std::uint8_t, RECEIVE_AREA_SIZE> area{};
-  // The selection rule: a bare two-byte answer other than 61 xx is a refusal.
-  bool accepted() const { return ok && !(length == 2 && area[0] != 0x61); }
+  // The selection rule: data with its status word, or a bare 61 xx; any
+  // other status word, and an answer without one, is a refusal.
+  bool accepted() const { return ok && (length > 2 || (length == 2 && area[0] == 0x61)); }
 };
 
 sim::Bytes from_digits(const std::string& text) {
