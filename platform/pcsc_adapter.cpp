@@ -110,7 +110,14 @@ LONG SCardConnectW(SCARDCONTEXT hContext, LPCWSTR szReader, DWORD dwShareMode, D
                    LPSCARDHANDLE phCard, LPDWORD pdwActiveProtocol) {
   if (szReader == nullptr) return SCARD_E_INVALID_PARAMETER;
   const std::string name = narrow(szReader);
-  return SCardConnect(hContext, name.c_str(), dwShareMode, dwPreferredProtocols, phCard, pdwActiveProtocol);
+  const LONG result =
+      SCardConnect(hContext, name.c_str(), dwShareMode, dwPreferredProtocols, phCard, pdwActiveProtocol);
+  // WinSCard answers a connect to an empty reader with SCARD_W_REMOVED_CARD,
+  // pcsc-lite (and the PCSC framework) with SCARD_E_NO_SMARTCARD. Given in
+  // WinSCard's terms, an empty reader is what it is to the session, a card
+  // that is not there, and not a fault of the context.
+  if (result == SCARD_E_NO_SMARTCARD) return SCARD_W_REMOVED_CARD;
+  return result;
 }
 
 int WideCharToMultiByte(UINT CodePage, DWORD /*dwFlags*/, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,

@@ -226,10 +226,36 @@ TEST(Monitor, ListingFailureMakesANewContext) {
     std::vector<std::string> expected{"SCardEstablishContext", "SCardListReaders"};
     if (failing_call == 2) expected.insert(expected.end(), {"SCardListReaders", "SCardListReaders"});
     expected.insert(expected.end(), {"SCardReleaseContext", "Sleep", "SCardEstablishContext"});
+    ASSERT_GE(seq.size(), expected.size()) << failing_call;
     EXPECT_EQ(std::vector<std::string>(seq.begin(), seq.begin() + static_cast<long>(expected.size())), expected);
+    ASSERT_FALSE(sim::calls_of("Sleep").empty());
     EXPECT_EQ(sim::calls_of("Sleep")[0].value, 1000u);
     EXPECT_EQ(sim::open_contexts(), 1);  // only the one in use when stopped
   }
+}
+
+TEST(Monitor, ReaderAddedWhileTheListIsFetchedIsTakenAtOnce) {
+  // pcsc-lite's list grows between its length query and the fetch of the
+  // names: the fetch answers SCARD_E_INSUFFICIENT_BUFFER, and the listing is
+  // asked again rather than failed.
+  support::fresh_start(true);
+  sim::add_reader("Reader A");
+  sim::on_call([done = false](const sim::Call& c) mutable {
+    if (!done && c.fn == "SCardListReaders" && c.with_buffer) {
+      done = true;
+      sim::add_reader("Reader B");
+      sim::insert_card("Reader B", blank_card());
+    }
+  });
+  const std::string out = run_monitor(500);
+  const auto lists = sim::calls_of("SCardListReaders");
+  ASSERT_GE(lists.size(), 3u);
+  EXPECT_EQ(lists[1].result, SCARD_E_INSUFFICIENT_BUFFER);
+  EXPECT_EQ(lists[2].result, SCARD_S_SUCCESS);
+  EXPECT_EQ(out.find("failed to list"), std::string::npos);
+  EXPECT_TRUE(starts_with(out, line("Reader: Reader A"))) << out;
+  EXPECT_NE(out.find(line("Reader: Reader B")), std::string::npos) << out;
+  EXPECT_EQ(sim::count("SCardEstablishContext"), 1);
 }
 
 TEST(Monitor, ContextRetriedEverySecondUntilTheServiceAnswers) {
@@ -297,23 +323,28 @@ TEST(Monitor, ReaderNamesArePrintedLiterallyInUtf8) {
 }
 
 TEST(Monitor, ConnectErrorRenewsTheContextAfterTheWalk) {
+  // A card held exclusively by another program: the connect fails with a
+  // code other than a removed card.
   support::fresh_start(true);
-  sim::add_reader("Empty");
+  sim::add_reader("Reader A");
   sim::add_reader("Reader B");
+  sim::insert_card("Reader A", blank_card());
   sim::insert_card("Reader B", blank_card());
+  sim::fail("SCardConnect", 1, SCARD_E_SHARING_VIOLATION);
   const std::string out = run_monitor(1200);
-  const std::string expected_start = line("Reader: Empty") +
-                                     line("SCARD_STATE_EMPTY: There is no card in the reader. If this bit is set, "
-                                          "all the following bits will be clear.") +
-                                     line("connect res 8010000c") + line("connect error 8010000c") +
+  const std::string expected_start = line("Reader: Reader A") +
+                                     line("SCARD_STATE_PRESENT: There is a card in the reader.") +
+                                     line("connect res 8010000b") + line("connect error 8010000b") +
                                      line("Reader: Reader B");
   EXPECT_TRUE(starts_with(out, expected_start));
   // B was still visited in the same walk; then the context was given up and a new one made.
   const auto seq = sim::sequence();
   const auto release = std::find(seq.begin(), seq.end(), "SCardReleaseContext");
   ASSERT_NE(release, seq.end());
+  ASSERT_NE(release + 1, seq.end());
   EXPECT_EQ(*(release + 1), "SCardEstablishContext");
   EXPECT_EQ(std::count(seq.begin(), release, "SCardConnect"), 2);
+  ASSERT_FALSE(sleeps().empty());
   EXPECT_EQ(sleeps().at(0), 1000u);
   EXPECT_EQ(out.find(CONNECTED), std::string::npos);
 }
