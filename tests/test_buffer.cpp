@@ -56,6 +56,14 @@ TEST(Buffer, FillExtendAndWriteAt) {
   const std::vector<std::uint8_t> before = content(w);
   w.set_byte(w.size(), 42);  // at the size: nothing
   EXPECT_EQ(content(w), before);
+  // Nor into the storage behind the content: a shorter write leaves the old
+  // bytes there (11, 12, 13 at positions 2 to 4), and they stay as they are.
+  EXPECT_EQ(w.write_at(0, BYTES, 2), 2u);
+  ASSERT_EQ(w.size(), 2u);
+  w.set_byte(2, 42);
+  w.set_byte(4, 42);
+  EXPECT_EQ(w.data()[2], 11);
+  EXPECT_EQ(w.data()[4], 13);
 }
 
 TEST(Buffer, WithoutStorageWritesNothingUntilGivenSome) {

@@ -23,6 +23,14 @@ TEST(Utf, RoundTripsEveryPlane) {
   EXPECT_EQ(u8(wide), text);
   EXPECT_EQ(u16(""), u"");
   EXPECT_EQ(u8(u""), "");
+  // The edges of each UTF-8 length and the last single unit against the
+  // first surrogate pair.
+  const std::string edges = "\x7F \xC2\x80 \xDF\xBF \xE0\xA0\x80 \xEF\xBF\xBF \xF0\x90\x80\x80 \xF4\x8F\xBF\xBF";
+  const std::u16string edges_wide = std::u16string(u"\u007F \u0080 \u07FF \u0800 ") + char16_t(0xFFFF) +
+                                    u" " + char16_t(0xD800) + char16_t(0xDC00) + u" " + char16_t(0xDBFF) +
+                                    char16_t(0xDFFF);
+  EXPECT_EQ(u16(edges), edges_wide);
+  EXPECT_EQ(u8(edges_wide), edges);
 }
 
 TEST(Utf, MalformedInputBecomesReplacementCharacters) {
