@@ -141,13 +141,13 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /*  93 */ {"A000000088102201034221", "Buypass AS", "Norway", "BuyPass BEID (034221)", NoValueMark, "BuyPass"},
     /*  94 */ {"A000000088102201034321", "Buypass AS", "Norway", "BuyPass BEID (034321)", NoValueMark, "BuyPass"},
     // A000000096: Proton World International N.V.
-    /*  95 */ {"A0000000960200", "Proton World International N.V.", "Belgium", "Card manager (0200)", "Issuer security domain (card manager) with PIX 0200", "GP"},
+    /*  95 */ {"A0000000960200", "Proton World International N.V.", "Belgium", "Proton World security domain", "Card manager (issuer security domain) of cards built on the Proton e-purse platform", "GP"},
     // A000000098: Visa USA
     /*  96 */ {"A000000098", "Visa USA", "United States", "Visa USA", "Visa USA application (bare RID)", "EMV"},
     /*  97 */ {"A0000000980840", "Visa USA", "United States", "Visa Common Debit", NoValueMark, NoValueMark},
     /*  98 */ {"A0000000980848", "Visa USA", "United States", "Visa Common Debit (0848)", "Visa USA common debit, variant 0848", "EMV"},
     // A000000111: Swiss Post - PostFinance
-    /*  99 */ {"A0000001110101", "Swiss Post - PostFinance", "Switzerland", "Application 0101", NoValueMark, NoValueMark},
+    /*  99 */ {"A0000001110101", "Swiss Post - PostFinance", "Switzerland", "PostFinance Postcard (Swiss debit card)", NoValueMark, NoValueMark},
     // A000000116: U.S. General Services Administration (GSA)
     /* 100 */ {"A0000001160300", "U.S. General Services Administration (GSA)", "United States", "PIV CHUID", "Card Holder Unique Identifier container of the GSC-IS/PIV card edge", NoValueMark},
     /* 101 */ {"A0000001166010", "U.S. General Services Administration (GSA)", "United States", "PIV Fingerprints", "Card holder fingerprint container", NoValueMark},
@@ -156,18 +156,18 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /* 104 */ {"A000000116A001", "U.S. General Services Administration (GSA)", "United States", "PIV Printed Information", "Printed information container (name, agency, expiry)", NoValueMark},
     /* 105 */ {"A000000116DB00", "U.S. General Services Administration (GSA)", "United States", "PIV CCC", "Card Capability Container of the GSC-IS card edge", NoValueMark},
     // A000000118: Austria Card
-    /* 106 */ {"A000000118010000", "Austria Card", "Austria", "Application 010000", "First application of a numbered series (010000)", NoValueMark},
-    /* 107 */ {"A000000118020000", "Austria Card", "Austria", "Application 020000", "Second application of a numbered series (020000)", NoValueMark},
-    /* 108 */ {"A000000118030000", "Austria Card", "Austria", "Application 030000", "Third application of the registrant\x92s numbered series (030000)", NoValueMark},
-    /* 109 */ {"A000000118040000", "Austria Card", "Austria", "Application 040000", "Fourth application of a numbered series (040000)", NoValueMark},
-    /* 110 */ {"A0000001184543", "Austria Card", "Austria", "Application EC", "Application named in ASCII EC", NoValueMark},
-    /* 111 */ {"A000000118454E", "Austria Card", "Austria", "Application EN", "Application named in ASCII EN", NoValueMark},
+    /* 106 */ {"A000000118010000", "Austria Card", "Austria", "DF_Verkehr", "Domestic Loyalty Program (Version 1.3): transport file (German Verkehr)", NoValueMark},
+    /* 107 */ {"A000000118020000", "Austria Card", "Austria", "DF_Partner", "Domestic Loyalty Program (Version 1.3): partner file", NoValueMark},
+    /* 108 */ {"A000000118030000", "Austria Card", "Austria", "DF_Sch\xFClerdaten", "Domestic Loyalty Program (Version 1.3): pupil data file", NoValueMark},
+    /* 109 */ {"A000000118040000", "Austria Card", "Austria", "DF_KEP_SIG", "Domestic Loyalty Program (Version 1.32): KEP/SIG file, its meaning not publicly documented", NoValueMark},
+    /* 110 */ {"A0000001184543", "Austria Card", "Austria", "a.sign premium signature application", "Secure signature application of Austrian ACOS citizen and bank cards (A-Trust a.sign premium), ASCII EC", NoValueMark},
+    /* 111 */ {"A000000118454E", "Austria Card", "Austria", "a.sign premium decryption application", "Decryption key application of Austrian ACOS citizen and bank cards (A-Trust a.sign premium), also holding the citizen card identity link, ASCII EN", NoValueMark},
     // A000000121: PBS A/S (now Nets)
     /* 112 */ {"A0000001211010", "PBS A/S (now Nets)", "Denmark", "Dankort", "Danish domestic debit card (Visa/Dankort)", "EMV"},
     // A000000132: Java Card Forum
-    /* 113 */ {"A0000001320001", "Java Card Forum", "United States", "Application 0001", NoValueMark, NoValueMark},
+    /* 113 */ {"A0000001320001", "Java Card Forum", "United States", "Java Card biometry API package (org.javacardforum.javacard.biometry)", NoValueMark, NoValueMark},
     // A000000140: TDS Todos Data System AB
-    /* 114 */ {"A0000001408001", "TDS Todos Data System AB", "Sweden", "Application 8001", NoValueMark, NoValueMark},
+    /* 114 */ {"A0000001408001", "TDS Todos Data System AB", "Sweden", "Todos eCode", NoValueMark, NoValueMark},
     // A000000141: Consorzio Bancomat
     /* 115 */ {"A0000001410001", "Consorzio Bancomat", "Italy", "PagoBANCOMAT", "Italian domestic debit card", "EMV"},
     // A000000151: GlobalPlatform, Inc.
@@ -200,7 +200,7 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /* 139 */ {"A0000001574444", "Z\xFChlke Engineering AG", "Switzerland", "Supercard Plus", NoValueMark, NoValueMark},
     // A000000167: IBM
     /* 140 */ {"A000000167413000FF", "IBM", "United States", "JCOP Identify", "JCOP identify applet, returns information on the card platform", "JCOP"},
-    /* 141 */ {"A000000167413001", "IBM", "United States", "?", "Unidentified applet under the JCOP RID", NoValueMark},
+    /* 141 */ {"A000000167413001", "IBM", "United States", "?", "Java Card package under the JCOP RID, named in public lists only as FIPS 140-2 (JCOP)", NoValueMark},
     // A000000172: Financial Information Service Co., Ltd. (FISC)
     /* 142 */ {"A000000172950001", "Financial Information Service Co., Ltd. (FISC)", "Taiwan", "FISC Financial Card", "Taiwan domestic financial (ATM and debit) chip card", "EMV"},
     // A000000177: Belgian Federal Government
@@ -208,7 +208,7 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     // A000000185: Post Office Ltd
     /* 144 */ {"A0000001850002", "Post Office Ltd", "United Kingdom", "Post Office Card Account", NoValueMark, "EMV"},
     // A000000188: Diners Club Switzerland Ltd
-    /* 145 */ {"A0000001884443", "Diners Club Switzerland Ltd", "Switzerland", "Application DC (ASCII)", NoValueMark, NoValueMark},
+    /* 145 */ {"A0000001884443", "Diners Club Switzerland Ltd", "Switzerland", "Diners Club Switzerland (ASCII DC)", NoValueMark, NoValueMark},
     // A000000204: Association for Payment Clearing Services (APACS)
     /* 146 */ {"A0000002040000", "Association for Payment Clearing Services (APACS)", "United Kingdom", "?", NoValueMark, NoValueMark},
     // A000000228: Saudi Arabian Monetary Authority (SAMA)
@@ -228,8 +228,8 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /* 155 */ {"A00000031510100528", "Currence", "Netherlands", "PIN", NoValueMark, "EMV"},
     /* 156 */ {"A0000003156020", "Currence", "Netherlands", "Chipknip", NoValueMark, "EMV"},
     // A000000323: Identity Alliance
-    /* 157 */ {"A00000032301", "Identity Alliance", "United States", "Application 01", "Application with PIX 01", NoValueMark},
-    /* 158 */ {"A0000003230101", "Identity Alliance", "United States", "Application 0101", "Application with PIX 0101", NoValueMark},
+    /* 157 */ {"A00000032301", "Identity Alliance", "United States", "MUSCLE Card applet package", "Load file of the open-source MUSCLE applet under the RID it moved to from A000000001", NoValueMark},
+    /* 158 */ {"A0000003230101", "Identity Alliance", "United States", "MUSCLE Card applet instance", "Instance of the open-source MUSCLE applet for keys, PINs and objects", NoValueMark},
     // A000000324: Discover Financial Services
     /* 159 */ {"A0000003241010", "Discover Financial Services", "United States", "Discover ZIP", NoValueMark, NoValueMark},
     // A000000333: China UnionPay
@@ -243,8 +243,8 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /* 166 */ {"A0000003591010028001", "Euro Alliance of Payment Schemes (EAPS)", "Belgium", "Girocard (EAPS)", "German girocard accepted through the Euro Alliance of Payment Schemes", "EMV"},
     /* 167 */ {"A00000035910100380", "Euro Alliance of Payment Schemes (EAPS)", "Belgium", NoValueMark, "EAPS application with extended PIX 10100380", NoValueMark},
     // A000000366: Poste Italiane S.p.A.
-    /* 168 */ {"A0000003660001", "Poste Italiane S.p.A.", "Italy", "Application 0001", NoValueMark, NoValueMark},
-    /* 169 */ {"A0000003660002", "Poste Italiane S.p.A.", "Italy", "Application 0002", NoValueMark, NoValueMark},
+    /* 168 */ {"A0000003660001", "Poste Italiane S.p.A.", "Italy", "Postamat (Poste Italiane debit card)", NoValueMark, NoValueMark},
+    /* 169 */ {"A0000003660002", "Poste Italiane S.p.A.", "Italy", "Postamat Visa (Poste Italiane co-branded card)", NoValueMark, NoValueMark},
     // A000000371: Interswitch Limited
     /* 170 */ {"A0000003710001", "Interswitch Limited", "Nigeria", "Verve", "Nigerian domestic debit card (Interswitch)", "EMV"},
     // A000000396: NXP Semiconductors
@@ -253,13 +253,13 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /* 172 */ {"A00000039742544659", "Microsoft Corporation", "United States", "Microsoft IDMP (GIDS)", "Microsoft Generic Identity Device (GIDS) applet (ASCII BTFY)", NoValueMark},
     /* 173 */ {"A0000003974349445F0100", "Microsoft Corporation", "United States", "Microsoft PnP AID", "Card identifier used by Windows smart card plug and play (ASCII CID_)", NoValueMark},
     // A000000427: Unibanco (Hipercard)
-    /* 174 */ {"A0000004271010", "Unibanco (Hipercard)", "Brazil", "Application 1010", NoValueMark, NoValueMark},
+    /* 174 */ {"A0000004271010", "Unibanco (Hipercard)", "Brazil", "Hiperchip (Hipercard chip payment application)", NoValueMark, NoValueMark},
     // A000000432: National Bank of Ukraine
     /* 175 */ {"A0000004320001", "National Bank of Ukraine", "Ukraine", "PROSTIR", NoValueMark, NoValueMark},
     // A000000436: Edenred
     /* 176 */ {"A0000004360100", "Edenred", "France", "Ticket Restaurant", NoValueMark, NoValueMark},
     // A000000439: The Exchange Network (ACCEL/Exchange, now Accel)
-    /* 177 */ {"A0000004391010", "The Exchange Network (ACCEL/Exchange, now Accel)", "United States", "Application 1010", "Application with PIX 1010", NoValueMark},
+    /* 177 */ {"A0000004391010", "The Exchange Network (ACCEL/Exchange, now Accel)", "United States", "Exchange ATM card", "Card application of The Exchange Network, a US ATM network", NoValueMark},
     // A000000454: eTranzact International Plc
     /* 178 */ {"A0000004540010", "eTranzact International Plc", "Nigeria", "Etranzact Genesis Card", "Nigerian domestic payment card of eTranzact", "EMV"},
     /* 179 */ {"A0000004540011", "eTranzact International Plc", "Nigeria", "Etranzact Genesis Card 2", "Nigerian domestic payment card of eTranzact, second application", "EMV"},
@@ -270,7 +270,7 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /* 183 */ {"A000000476A010", "Google Inc.", "United States", "Google GSD Manager", NoValueMark, "GP"},
     /* 184 */ {"A000000476A110", "Google Inc.", "United States", "Google GSD Manager", NoValueMark, "GP"},
     // A000000485: JVL Ventures, LLC (Softcard)
-    /* 185 */ {"A000000485", "JVL Ventures, LLC (Softcard)", "United States", "Bare RID A000000485", NoValueMark, NoValueMark},
+    /* 185 */ {"A000000485", "JVL Ventures, LLC (Softcard)", "United States", "Softcard SmartTap (payment, offers and loyalty in one tap)", NoValueMark, NoValueMark},
     // A000000524: National Payments Corporation of India (NPCI)
     /* 186 */ {"A0000005241010", "National Payments Corporation of India (NPCI)", "India", "RuPay", "Indian domestic card scheme of NPCI", "EMV"},
     // A000000527: Yubico AB
@@ -295,7 +295,7 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /* 200 */ {"A0000006723010", "Interbank Card Center (BKM)", "Turkey", "TROY Credit", "Turkish domestic card scheme of BKM, credit", "EMV"},
     /* 201 */ {"A0000006723020", "Interbank Card Center (BKM)", "Turkey", "TROY Debit", "Turkish domestic card scheme of BKM, debit", "EMV"},
     // A000000770: Indian Oil Corporation Limited
-    /* 202 */ {"A0000007705850", "Indian Oil Corporation Limited", "India", "Payment application (ASCII XP)", "Payment application; the RID\x92s registrant is not identified", "EMV"},
+    /* 202 */ {"A0000007705850", "Indian Oil Corporation Limited", "India", "XTRAPOWER Fleet Card", "Indian Oil\x92s prepaid fuel card for vehicle fleets, ASCII XP", "EMV"},
     // B012345678: None (unregistered test identifier)
     /* 203 */ {"B012345678", "None (unregistered test identifier)", "Not applicable", "Test application", "Unregistered identifier used on test and demonstration cards", "EMV"},
     // D040000001: PayLife Bank (formerly Europay Austria)
@@ -323,24 +323,24 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /* 216 */ {"D040000015000001", "Austria Card", "Austria", "DF_UNI_Ausweis", "Domestic Loyalty Program (Version 2.0)", NoValueMark},
     /* 217 */ {"D040000015000001", "Austria Card", "Austria", "DF_Ausweis", "Domestic Loyalty Program (Version 1.3)", NoValueMark},
     // D040000019: Austria Card
-    /* 218 */ {"D0400000190001", "Austria Card", "Austria", "Application 0001", "Austria Card domestic application with PIX 0001", NoValueMark},
-    /* 219 */ {"D0400000190002", "Austria Card", "Austria", "Application 0002", "Austria Card domestic application with PIX 0002", NoValueMark},
-    /* 220 */ {"D0400000190003", "Austria Card", "Austria", "Application 0003", "Austria Card domestic application with PIX 0003", NoValueMark},
-    /* 221 */ {"D0400000190004", "Austria Card", "Austria", "Application 0004", "Austria Card domestic application with PIX 0004", NoValueMark},
-    /* 222 */ {"D0400000190010", "Austria Card", "Austria", "Application 0010", "Austria Card domestic application with PIX 0010", NoValueMark},
+    /* 218 */ {"D0400000190001", "Austria Card", "Austria", "EMV ATM Maestro", "Austrian domestic EMV application for Maestro at ATMs (Version 2.1)", NoValueMark},
+    /* 219 */ {"D0400000190002", "Austria Card", "Austria", "EMV POS Maestro", "Austrian domestic EMV application for Maestro at the point of sale (Version 2.1)", NoValueMark},
+    /* 220 */ {"D0400000190003", "Austria Card", "Austria", "EMV ATM MasterCard", "Austrian domestic EMV application for MasterCard at ATMs (Version 2.1)", NoValueMark},
+    /* 221 */ {"D0400000190004", "Austria Card", "Austria", "EMV POS MasterCard", "Austrian domestic EMV application for MasterCard at the point of sale (Version 2.1)", NoValueMark},
+    /* 222 */ {"D0400000190010", "Austria Card", "Austria", "Digital ID", "Austria Card domestic application named Digital ID (Version 2.1); its use is not publicly documented", NoValueMark},
     // D268000001: Ministry of Finance of Georgia (Revenue Service)
-    /* 223 */ {"D268000001", "Ministry of Finance of Georgia (Revenue Service)", "Georgia", "Bare national RID (Georgia)", "National RID of ISO/IEC 7816-5 country code 268 (Georgia)", NoValueMark},
+    /* 223 */ {"D268000001", "Ministry of Finance of Georgia (Revenue Service)", "Georgia", "Fiscal module application", "Revenue Service application in the crypto module of Georgian fiscal cash registers", NoValueMark},
     // D276000005: Giesecke & Devrient GmbH
     /* 224 */ {"D276000005", "Giesecke & Devrient GmbH", "Germany", NoValueMark, "National RID of ISO/IEC 7816-5 country code 276 (Germany)", NoValueMark},
-    /* 225 */ {"D276000005AA040360010410", "Giesecke & Devrient GmbH", "Germany", "Application AA040360010410", NoValueMark, NoValueMark},
-    /* 226 */ {"D276000005AA0503E00401", "Giesecke & Devrient GmbH", "Germany", "Application AA0503E00401", NoValueMark, NoValueMark},
-    /* 227 */ {"D276000005AA0503E00501", "Giesecke & Devrient GmbH", "Germany", "Application AA0503E00501", NoValueMark, NoValueMark},
-    /* 228 */ {"D276000005AA0503E0050101", "Giesecke & Devrient GmbH", "Germany", "Application AA0503E0050101", NoValueMark, NoValueMark},
-    /* 229 */ {"D276000005AB0503E0040101", "Giesecke & Devrient GmbH", "Germany", "Application AB0503E0040101", NoValueMark, NoValueMark},
+    /* 225 */ {"D276000005AA040360010410", "Giesecke & Devrient GmbH", "Germany", "G&D application (Nokia 6212 NFC phone)", NoValueMark, NoValueMark},
+    /* 226 */ {"D276000005AA0503E00401", "Giesecke & Devrient GmbH", "Germany", "G&D application (Nokia 6212 NFC phone)", NoValueMark, NoValueMark},
+    /* 227 */ {"D276000005AA0503E00501", "Giesecke & Devrient GmbH", "Germany", "G&D application (Nokia 6212 NFC phone)", NoValueMark, NoValueMark},
+    /* 228 */ {"D276000005AA0503E0050101", "Giesecke & Devrient GmbH", "Germany", "G&D application (Nokia 6212 NFC phone)", NoValueMark, NoValueMark},
+    /* 229 */ {"D276000005AB0503E0040101", "Giesecke & Devrient GmbH", "Germany", "G&D application (Nokia 6212 NFC phone)", NoValueMark, NoValueMark},
     // D276000022: IBM Laboratories
-    /* 230 */ {"D27600002200000001", "IBM Laboratories", "Germany", "Application 00000001", "Application with PIX 00000001", NoValueMark},
-    /* 231 */ {"D27600002200000002", "IBM Laboratories", "Germany", "Application 00000002", "Application with PIX 00000002", NoValueMark},
-    /* 232 */ {"D27600002200000060", "IBM Laboratories", "Germany", "Application 00000060", "Application with PIX 00000060", NoValueMark},
+    /* 230 */ {"D27600002200000001", "IBM Laboratories", "Germany", "SCT Loyalty (IBM sample)", "Loyalty demo application on the IBM test card for the book Smart Card Application Development Using Java", NoValueMark},
+    /* 231 */ {"D27600002200000002", "IBM Laboratories", "Germany", "Business Card (IBM sample)", "Electronic business card demo application on the IBM test card for the book Smart Card Application Development Using Java", NoValueMark},
+    /* 232 */ {"D27600002200000060", "IBM Laboratories", "Germany", "IBM PKCS#11 token", "IBM token application used through PKCS#11", NoValueMark},
     // D276000025: Zentraler Kreditausschuss (ZKA)
     /* 233 */ {"D276000025", "Zentraler Kreditausschuss (ZKA)", "Germany", "ZKA", "German banking industry RID (bare)", NoValueMark},
     /* 234 */ {"D27600002545410100", "Zentraler Kreditausschuss (ZKA)", "Germany", NoValueMark, "German debit (electronic cash) application, ASCII EA", NoValueMark},
@@ -353,7 +353,7 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /* 239 */ {"D2760000850101", "NXP Semiconductors Germany GmbH", "Germany", "NFC Forum Type 4 Tag (v2.0)", "NDEF tag application, mapping version 2.0", NoValueMark},
     // D276000118: Giesecke & Devrient (Java Card telecommunications)
     /* 240 */ {"D276000118", "Giesecke & Devrient (Java Card telecommunications)", "Germany", NoValueMark, NoValueMark, NoValueMark},
-    /* 241 */ {"D2760001180101", "Giesecke & Devrient (Java Card telecommunications)", "Germany", "Application 0101", "Application with PIX 0101", NoValueMark},
+    /* 241 */ {"D2760001180101", "Giesecke & Devrient (Java Card telecommunications)", "Germany", "APDU Tester applet (G&D)", "Java Card test applet of the G&D SEEK-for-Android APDU Tester, exercising APDU cases over the Open Mobile API", NoValueMark},
     // D276000124: fsfEurope
     /* 242 */ {"D27600012401", "fsfEurope", "Germany", "OpenPGP Card", "For selection when not knowing the exact full AID", "OpenPGP"},
     /* 243 */ {"D276000124010101FFFF000000010000", "fsfEurope", "Germany", "OpenPGP Card v1.1", "OpenPGP card application 1.1 in its full AID form: RID D276000124 (FSFE), application 01, version 0101, manufacturer FFFF (test range), serial number 00000001, reserved 0000. It holds the signature, decryption and authentication keys used by GnuPG", "OpenPGP"},
