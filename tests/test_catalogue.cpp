@@ -1,6 +1,7 @@
 // Invariants of the built-in AID catalogue: the aids and their order, the
 // family labels, where the no-value mark stands, RID-consistent vendors, the
-// rows whose texts are fixed, the Windows-1252 texts and the closing row.
+// rows whose texts are fixed, the Windows-1252 texts, texts that name a real
+// holder and application rather than a placeholder, and the closing row.
 
 #include "catalogue/aid_catalogue.h"
 
@@ -375,6 +376,39 @@ TEST(Catalogue, NoEmptyFieldAndLongestTexts) {
   }
   EXPECT_EQ(longest_name, 161u);
   EXPECT_EQ(longest_description, 247u);
+}
+
+namespace {
+
+// "Application 0101" or "Application with PIX 0101": a text that only repeats
+// the aid's digits instead of naming the application.
+bool only_repeats_hex(const std::string& text) {
+  for (const std::string lead : {"Application ", "Application with PIX "}) {
+    const std::string rest = text.substr(std::min(lead.size(), text.size()));
+    if (text.compare(0, lead.size(), lead) == 0 && !rest.empty() &&
+        rest.find_first_not_of("0123456789ABCDEF") == std::string::npos)
+      return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+TEST(Catalogue, EveryRowNamesItsHolderAndApplication) {
+  EXPECT_TRUE(only_repeats_hex("Application 0101"));
+  EXPECT_TRUE(only_repeats_hex("Application with PIX AA0503E00401"));
+  EXPECT_FALSE(only_repeats_hex("Application "));
+  EXPECT_FALSE(only_repeats_hex("Application 0101 of the Austrian loyalty card"));
+
+  for (int n = 1; n <= APP_ROWS; ++n) {
+    const AidRecord& r = row(n);
+    for (const std::string* text : fields(r)) {
+      EXPECT_EQ(text->find("not identified"), std::string::npos) << "row " << n << ": " << *text;
+      EXPECT_EQ(text->find("Unknown"), std::string::npos) << "row " << n << ": " << *text;
+    }
+    EXPECT_FALSE(only_repeats_hex(r.name)) << "row " << n << ": " << r.name;
+    EXPECT_FALSE(only_repeats_hex(r.description)) << "row " << n << ": " << r.description;
+  }
 }
 
 TEST(Catalogue, EndOfListRowClosesTheTable) {
