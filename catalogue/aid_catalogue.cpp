@@ -29,8 +29,8 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /*   2 */ {"325041592E5359532E4444463031", "Visa International", "United States", "Visa Proximity Payment System Environment - PPSE (2PAY.SYS.DDF01)", "Visa payWave for Mobile", NoValueMark},
     // 44464D4641: None (ASCII file name, no registered RID)
     /*   3 */ {"44464D46412E44466172653234313031", "None (ASCII file name, no registered RID)", "Not applicable", "Fare application DFMFA.DFare24101", "File selected by an ASCII name (DFMFA.DFare24101), apparently a transport fare application", NoValueMark},
-    // A000000001: MUSCLE project
-    /*   4 */ {"A00000000101", "MUSCLE project", "United States", "MUSCLE Card Applet", "Open-source MUSCLE Java Card applet for keys, PINs and objects", NoValueMark},
+    // A000000001: PBS Danmont A/S
+    /*   4 */ {"A00000000101", "PBS Danmont A/S", "Denmark", "MUSCLE Card Applet", "Open-source MUSCLE Java Card applet for keys, PINs and objects, in the early AID it used under this RID without a licence", NoValueMark},
     // A000000003: Visa International
     /*   5 */ {"A000000003000000", "Visa International", "United States", "Visa Card Manager", "Visa Open Platform card manager (issuer security domain)", "GP"},
     /*   6 */ {"A00000000300037561", "Visa International", "United States", "Visa Bonuscard", NoValueMark, NoValueMark},
@@ -85,13 +85,13 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     // A000000024: Midland Bank plc
     /*  50 */ {"A00000002401", "Midland Bank plc", "United Kingdom", "Self Service", NoValueMark, "EMV"},
     // A000000025: American Express
-    /*  51 */ {"A000000025", "American Express", "United States", "American Express", NoValueMark, "EMV"},
-    /*  52 */ {"A0000000250000", "American Express", "United States", "American Express", "American Express card", "EMV"},
-    /*  53 */ {"A00000002501", "American Express", "United States", "American Express", "American Express card (short AID)", "EMV"},
-    /*  54 */ {"A000000025010104", "American Express", "United States", "American Express", NoValueMark, NoValueMark},
-    /*  55 */ {"A000000025010402", "American Express", "United States", "American Express", NoValueMark, "EMV"},
-    /*  56 */ {"A000000025010701", "American Express", "United States", "ExpressPay", NoValueMark, "EMV"},
-    /*  57 */ {"A000000025010801", "American Express", "United States", "American Express", NoValueMark, "EMV"},
+    /*  51 */ {"A000000025", "American Express", "United Kingdom", "American Express", NoValueMark, "EMV"},
+    /*  52 */ {"A0000000250000", "American Express", "United Kingdom", "American Express", "American Express card", "EMV"},
+    /*  53 */ {"A00000002501", "American Express", "United Kingdom", "American Express", "American Express card (short AID)", "EMV"},
+    /*  54 */ {"A000000025010104", "American Express", "United Kingdom", "American Express", NoValueMark, NoValueMark},
+    /*  55 */ {"A000000025010402", "American Express", "United Kingdom", "American Express", NoValueMark, "EMV"},
+    /*  56 */ {"A000000025010701", "American Express", "United Kingdom", "ExpressPay", NoValueMark, "EMV"},
+    /*  57 */ {"A000000025010801", "American Express", "United Kingdom", "American Express", NoValueMark, "EMV"},
     // A000000029: LINK Interchange Network Ltd
     /*  58 */ {"A0000000291010", "LINK Interchange Network Ltd", "United Kingdom", "LINK", "LINK ATM network", "EMV"},
     /*  59 */ {"A00000002945087510100000", "LINK Interchange Network Ltd", "United Kingdom", "LINK proprietary application (4508751)", NoValueMark, NoValueMark},
@@ -115,25 +115,25 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     // A000000065: JCB Co., Ltd.
     /*  73 */ {"A00000006510", "JCB Co., Ltd.", "Japan", "JCB", "Japan Credit Bureau card (short AID)", "EMV"},
     /*  74 */ {"A0000000651010", "JCB Co., Ltd.", "Japan", "JCB J Smart Credit", "Japan Credit Bureau credit application", "EMV"},
-    // A000000069: Billettique Monetique Services (Moneo)
-    /*  75 */ {"A00000006900", "Billettique Mon\xE9tique Services (Moneo)", "France", "Moneo porte-monnaie \xE9lectronique", NoValueMark, "EMV"},
+    // A000000069: Societe Europeenne de Monnaie Electronique (SEME)
+    /*  75 */ {"A00000006900", "Soci\xE9t\xE9 Europ\xE9" "enne de Monnaie Electronique (SEME)", "France", "Moneo porte-monnaie \xE9lectronique", NoValueMark, "EMV"},
     // A000000077: Oberthur Technologies
     /*  76 */ {"A000000077010000021000000000003B", "Oberthur Technologies", "France", "Oberthur payment application", NoValueMark, "EMV"},
-    // A000000079: U.S. Department of Defense
-    /*  77 */ {"A0000000790100", "U.S. Department of Defense", "United States", "CAC PKI ID certificate", "Common Access Card PKI applet holding the identity certificate", NoValueMark},
-    /*  78 */ {"A0000000790101", "U.S. Department of Defense", "United States", "CAC PKI signature certificate", "Common Access Card PKI applet holding the signature certificate", NoValueMark},
-    /*  79 */ {"A0000000790102", "U.S. Department of Defense", "United States", "CAC PKI encryption certificate", "Common Access Card PKI applet holding the encryption certificate", NoValueMark},
-    /*  80 */ {"A00000007901F0", "U.S. Department of Defense", "United States", "CAC PKI applet (01F0)", "Common Access Card PKI applet instance 01F0", NoValueMark},
-    /*  81 */ {"A00000007901F1", "U.S. Department of Defense", "United States", "CAC PKI applet (01F1)", "Common Access Card PKI applet instance 01F1", NoValueMark},
-    /*  82 */ {"A00000007901F2", "U.S. Department of Defense", "United States", "CAC PKI applet (01F2)", "Common Access Card PKI applet instance 01F2", NoValueMark},
-    /*  83 */ {"A0000000790200", "U.S. Department of Defense", "United States", "CAC Person instance", "Common Access Card generic container with person data", NoValueMark},
-    /*  84 */ {"A0000000790201", "U.S. Department of Defense", "United States", "CAC Personnel instance", "Common Access Card generic container with personnel data", NoValueMark},
-    /*  85 */ {"A00000007902FB", "U.S. Department of Defense", "United States", "CAC generic container (02FB)", "Common Access Card generic data container 02FB", NoValueMark},
-    /*  86 */ {"A00000007902FD", "U.S. Department of Defense", "United States", "CAC generic container (02FD)", "Common Access Card generic data container 02FD", NoValueMark},
-    /*  87 */ {"A00000007902FE", "U.S. Department of Defense", "United States", "CAC generic container (02FE)", "Common Access Card generic data container 02FE", NoValueMark},
-    /*  88 */ {"A0000000790300", "U.S. Department of Defense", "United States", "CAC Access Control applet", "Common Access Card physical access control applet", NoValueMark},
-    /*  89 */ {"A0000000791201", "U.S. Department of Defense", "United States", "CAC container (1201)", "Common Access Card data container 1201", NoValueMark},
-    /*  90 */ {"A0000000791202", "U.S. Department of Defense", "United States", "CAC container (1202)", "Common Access Card data container 1202", NoValueMark},
+    // A000000079: ActivCard Europe S.A. (applets of the US DoD Common Access Card)
+    /*  77 */ {"A0000000790100", "ActivCard Europe S.A.", "France", "CAC PKI ID certificate", "Common Access Card PKI applet holding the identity certificate", NoValueMark},
+    /*  78 */ {"A0000000790101", "ActivCard Europe S.A.", "France", "CAC PKI signature certificate", "Common Access Card PKI applet holding the signature certificate", NoValueMark},
+    /*  79 */ {"A0000000790102", "ActivCard Europe S.A.", "France", "CAC PKI encryption certificate", "Common Access Card PKI applet holding the encryption certificate", NoValueMark},
+    /*  80 */ {"A00000007901F0", "ActivCard Europe S.A.", "France", "CAC PKI applet (01F0)", "Common Access Card PKI applet instance 01F0", NoValueMark},
+    /*  81 */ {"A00000007901F1", "ActivCard Europe S.A.", "France", "CAC PKI applet (01F1)", "Common Access Card PKI applet instance 01F1", NoValueMark},
+    /*  82 */ {"A00000007901F2", "ActivCard Europe S.A.", "France", "CAC PKI applet (01F2)", "Common Access Card PKI applet instance 01F2", NoValueMark},
+    /*  83 */ {"A0000000790200", "ActivCard Europe S.A.", "France", "CAC Person instance", "Common Access Card generic container with person data", NoValueMark},
+    /*  84 */ {"A0000000790201", "ActivCard Europe S.A.", "France", "CAC Personnel instance", "Common Access Card generic container with personnel data", NoValueMark},
+    /*  85 */ {"A00000007902FB", "ActivCard Europe S.A.", "France", "CAC generic container (02FB)", "Common Access Card generic data container 02FB", NoValueMark},
+    /*  86 */ {"A00000007902FD", "ActivCard Europe S.A.", "France", "CAC generic container (02FD)", "Common Access Card generic data container 02FD", NoValueMark},
+    /*  87 */ {"A00000007902FE", "ActivCard Europe S.A.", "France", "CAC generic container (02FE)", "Common Access Card generic data container 02FE", NoValueMark},
+    /*  88 */ {"A0000000790300", "ActivCard Europe S.A.", "France", "CAC Access Control applet", "Common Access Card physical access control applet", NoValueMark},
+    /*  89 */ {"A0000000791201", "ActivCard Europe S.A.", "France", "CAC container (1201)", "Common Access Card data container 1201", NoValueMark},
+    /*  90 */ {"A0000000791202", "ActivCard Europe S.A.", "France", "CAC container (1202)", "Common Access Card data container 1202", NoValueMark},
     // A000000087: Third Generation Partnership Project (3GPP)
     /*  91 */ {"A0000000871002FF49FF0589", "Third Generation Partnership Project (3GPP)", "France", "Telenor USIM", NoValueMark, "USIM"},
     // A000000088: Buypass AS
@@ -168,14 +168,14 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /* 113 */ {"A0000001320001", "Java Card Forum", "United States", "Java Card biometry API package (org.javacardforum.javacard.biometry)", NoValueMark, NoValueMark},
     // A000000140: TDS Todos Data System AB
     /* 114 */ {"A0000001408001", "TDS Todos Data System AB", "Sweden", "Todos eCode", NoValueMark, NoValueMark},
-    // A000000141: Consorzio Bancomat
-    /* 115 */ {"A0000001410001", "Consorzio Bancomat", "Italy", "PagoBANCOMAT", "Italian domestic debit card", "EMV"},
+    // A000000141: Associazione Bancaria Italiana (ABI)
+    /* 115 */ {"A0000001410001", "Associazione Bancaria Italiana (ABI)", "Italy", "PagoBANCOMAT", "Italian domestic debit card", "EMV"},
     // A000000151: GlobalPlatform, Inc.
     /* 116 */ {"A0000001510000", "GlobalPlatform, Inc.", "United States", "Global Platform Security Domain AID", "GP Card Manager", "GP"},
     /* 117 */ {"A00000015153504341534400", "GlobalPlatform, Inc.", "United States", "GlobalPlatform Security Domain (ASCII SPCASD)", "Controlling authority security domain of a GlobalPlatform card", "GP"},
-    // A000000152: Discover Financial Services
-    /* 118 */ {"A0000001523010", "Discover Financial Services", "United States", "Discover", "Discover card (D-PAS)", "EMV"},
-    /* 119 */ {"A0000001524010", "Discover Financial Services", "United States", "Discover Common Debit", "Discover US common debit", "EMV"},
+    // A000000152: Diners Club International Ltd. (now part of Discover)
+    /* 118 */ {"A0000001523010", "Diners Club International Ltd.", "United States", "Discover", "Discover card (D-PAS)", "EMV"},
+    /* 119 */ {"A0000001524010", "Diners Club International Ltd.", "United States", "Discover Common Debit", "Discover US common debit", "EMV"},
     // A000000154: Banrisul (Banco do Estado do Rio Grande do Sul)
     /* 120 */ {"A0000001544442", "Banrisul (Banco do Estado do Rio Grande do Sul)", "Brazil", "Banricompras Debito", "Debit card of Banrisul, southern Brazil", "EMV"},
     // A000000157: Zuehlke Engineering AG
@@ -199,8 +199,8 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /* 138 */ {"A0000001574443", "Z\xFChlke Engineering AG", "Switzerland", "DINERS CLUB", NoValueMark, NoValueMark},
     /* 139 */ {"A0000001574444", "Z\xFChlke Engineering AG", "Switzerland", "Supercard Plus", NoValueMark, NoValueMark},
     // A000000167: IBM
-    /* 140 */ {"A000000167413000FF", "IBM", "United States", "JCOP Identify", "JCOP identify applet, returns information on the card platform", "JCOP"},
-    /* 141 */ {"A000000167413001", "IBM", "United States", "?", "Java Card package under the JCOP RID, named in public lists only as FIPS 140-2 (JCOP)", NoValueMark},
+    /* 140 */ {"A000000167413000FF", "IBM", "Germany", "JCOP Identify", "JCOP identify applet, returns information on the card platform", "JCOP"},
+    /* 141 */ {"A000000167413001", "IBM", "Germany", "?", "Java Card package under the JCOP RID, named in public lists only as FIPS 140-2 (JCOP)", NoValueMark},
     // A000000172: Financial Information Service Co., Ltd. (FISC)
     /* 142 */ {"A000000172950001", "Financial Information Service Co., Ltd. (FISC)", "Taiwan", "FISC Financial Card", "Taiwan domestic financial (ATM and debit) chip card", "EMV"},
     // A000000177: Belgian Federal Government
@@ -247,15 +247,15 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /* 169 */ {"A0000003660002", "Poste Italiane S.p.A.", "Italy", "Postamat Visa (Poste Italiane co-branded card)", NoValueMark, NoValueMark},
     // A000000371: Interswitch Limited
     /* 170 */ {"A0000003710001", "Interswitch Limited", "Nigeria", "Verve", "Nigerian domestic debit card (Interswitch)", "EMV"},
-    // A000000396: NXP Semiconductors
-    /* 171 */ {"A0000003964D66344D0002", "NXP Semiconductors", "Netherlands", "MIFARE4Mobile", "Managing MIFARE applications on mobile secure elements (ASCII Mf4M)", NoValueMark},
+    // A000000396: NXP Semiconductors Germany GmbH
+    /* 171 */ {"A0000003964D66344D0002", "NXP Semiconductors Germany GmbH", "Germany", "MIFARE4Mobile", "Managing MIFARE applications on mobile secure elements (ASCII Mf4M)", NoValueMark},
     // A000000397: Microsoft Corporation
     /* 172 */ {"A00000039742544659", "Microsoft Corporation", "United States", "Microsoft IDMP (GIDS)", "Microsoft Generic Identity Device (GIDS) applet (ASCII BTFY)", NoValueMark},
     /* 173 */ {"A0000003974349445F0100", "Microsoft Corporation", "United States", "Microsoft PnP AID", "Card identifier used by Windows smart card plug and play (ASCII CID_)", NoValueMark},
     // A000000427: Unibanco (Hipercard)
     /* 174 */ {"A0000004271010", "Unibanco (Hipercard)", "Brazil", "Hiperchip (Hipercard chip payment application)", NoValueMark, NoValueMark},
-    // A000000432: National Bank of Ukraine
-    /* 175 */ {"A0000004320001", "National Bank of Ukraine", "Ukraine", "PROSTIR", NoValueMark, NoValueMark},
+    // A000000432: Universal Electronic Card (UEC), operator of the PRO100 payment system
+    /* 175 */ {"A0000004320001", "Universal Electronic Card (UEC)", "Russia", "PRO100", NoValueMark, NoValueMark},
     // A000000436: Edenred
     /* 176 */ {"A0000004360100", "Edenred", "France", "Ticket Restaurant", NoValueMark, NoValueMark},
     // A000000439: The Exchange Network (ACCEL/Exchange, now Accel)
