@@ -43,7 +43,7 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /*  13 */ {"A0000000033010", "Visa International", "United States", "VISA Interlink", "Visa Interlink point-of-sale debit network", "EMV"},
     /*  14 */ {"A0000000034010", "Visa International", "United States", "VISA Specific", "Visa application reserved for specific use (4010)", "EMV"},
     /*  15 */ {"A0000000035010", "Visa International", "United States", "VISA Specific", "Visa application reserved for specific use (5010)", "EMV"},
-    /*  16 */ {"A000000003534441", "Visa International", "United States", "Visa Security Domain (SDA)", NoValueMark, "GP"},
+    /*  16 */ {"A000000003534441", "Visa International", "United States", "Schlumberger Security Domain (ASCII SDA)", NoValueMark, "GP"},
     /*  17 */ {"A0000000035350", "Visa International", "United States", "Visa Security Domain (SP)", "Supplementary security domain of a Visa Open Platform card", "GP"},
     /*  18 */ {"A000000003535041", "Visa International", "United States", "Visa Security Domain (SPA)", "Security domain application of a Visa Open Platform card", "GP"},
     /*  19 */ {"A0000000036010", "Visa International", "United States", "Domestic Visa Cash Stored Value", NoValueMark, "EMV"},
@@ -61,7 +61,7 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /*  30 */ {"A0000000041010BB5449435301", "Mastercard International", "United States", "MasterCard Credit (TICS)", "MasterCard credit application with a proprietary PIX suffix (ASCII TICS)", NoValueMark},
     /*  31 */ {"A0000000042010", "Mastercard International", "United States", "MasterCard Specific", "MasterCard application reserved for specific use (2010)", "EMV"},
     /*  32 */ {"A0000000042203", "Mastercard International", "United States", "MasterCard Specific (US Maestro)", "US common debit application for Maestro and Debit Mastercard", NoValueMark},
-    /*  33 */ {"A0000000043010", "Mastercard International", "United States", "Maestro (Debit)", "Maestro debit card", "EMV"},
+    /*  33 */ {"A0000000043010", "Mastercard International", "United States", "MasterCard Specific", "MasterCard application reserved for specific use (3010)", "EMV"},
     /*  34 */ {"A0000000043060", "Mastercard International", "United States", "Maestro (Debit)", "Maestro debit card (international)", "EMV"},
     /*  35 */ {"A000000004306001", "Mastercard International", "United States", "Maestro (Debit)", "Maestro debit card, extended AID", "EMV"},
     /*  36 */ {"A0000000044010", "Mastercard International", "United States", "MasterCard Specific", "MasterCard application reserved for specific use (4010)", "EMV"},
@@ -195,7 +195,7 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /* 134 */ {"A000000157010A", "Z\xFChlke Engineering AG", "Switzerland", "Gift Card", NoValueMark, NoValueMark},
     /* 135 */ {"A000000157010B", "Z\xFChlke Engineering AG", "Switzerland", "Bonuscard", NoValueMark, NoValueMark},
     /* 136 */ {"A000000157010C", "Z\xFChlke Engineering AG", "Switzerland", "WIR Card", NoValueMark, NoValueMark},
-    /* 137 */ {"A000000157010D", "Z\xFChlke Engineering AG", "Switzerland", "Jelmoli Bonus Card", NoValueMark, NoValueMark},
+    /* 137 */ {"A000000157010D", "Z\xFChlke Engineering AG", "Switzerland", "Power Card", NoValueMark, NoValueMark},
     /* 138 */ {"A0000001574443", "Z\xFChlke Engineering AG", "Switzerland", "DINERS CLUB", NoValueMark, NoValueMark},
     /* 139 */ {"A0000001574444", "Z\xFChlke Engineering AG", "Switzerland", "Supercard Plus", NoValueMark, NoValueMark},
     // A000000167: IBM
@@ -301,7 +301,7 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     // D040000001: PayLife Bank (formerly Europay Austria)
     /* 204 */ {"D040000001000002", "PayLife Bank (formerly Europay Austria)", "Austria", "Quick (IEP), preferred application", "Austrian Quick electronic purse, preferred application", NoValueMark},
     // D040000002: PayLife Bank (formerly Europay Austria)
-    /* 205 */ {"D040000002000002", "PayLife Bank (formerly Europay Austria)", "Austria", "Quick (IEP)", "Austrian Quick electronic purse", NoValueMark},
+    /* 205 */ {"D040000002000002", "PayLife Bank (formerly Europay Austria)", "Austria", "Reserved (RFU)", "Austrian domestic application listed as reserved for future use; seen on Austrian Maestro cards", NoValueMark},
     // D040000003: PayLife Bank (formerly Europay Austria)
     /* 206 */ {"D040000003000002", "PayLife Bank (formerly Europay Austria)", "Austria", "POS", "Austrian domestic point-of-sale application", NoValueMark},
     // D040000004: PayLife Bank (formerly Europay Austria)
