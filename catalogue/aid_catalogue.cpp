@@ -28,7 +28,7 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     // 325041592E: Visa International
     /*   2 */ {"325041592E5359532E4444463031", "Visa International", "United States", "Visa Proximity Payment System Environment - PPSE (2PAY.SYS.DDF01)", "Visa payWave for Mobile", NoValueMark},
     // 44464D4641: None (ASCII file name, no registered RID)
-    /*   3 */ {"44464D46412E44466172653234313031", "None (ASCII file name, no registered RID)", "Not applicable", "Fare application DFMFA.DFare24101", "File selected by an ASCII name (DFMFA.DFare24101), apparently a transport fare application", NoValueMark},
+    /*   3 */ {"44464D46412E44466172653234313031", "None (ASCII file name, no registered RID)", "Not applicable", "In2Pay DFare (DeviceFidelity)", "Applet of the DeviceFidelity In2Pay microSD NFC product, selected by the ASCII name DFMFA.DFare24101", NoValueMark},
     // A000000001: PBS Danmont A/S
     /*   4 */ {"A00000000101", "PBS Danmont A/S", "Denmark", "MUSCLE Card Applet", "Open-source MUSCLE Java Card applet for keys, PINs and objects, in the early AID it used under this RID without a licence", NoValueMark},
     // A000000003: Visa International
@@ -66,7 +66,7 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /*  35 */ {"A000000004306001", "Mastercard International", "United States", "Maestro (Debit)", "Maestro debit card, extended AID", "EMV"},
     /*  36 */ {"A0000000044010", "Mastercard International", "United States", "MasterCard Specific", "MasterCard application reserved for specific use (4010)", "EMV"},
     /*  37 */ {"A0000000045010", "Mastercard International", "United States", "MasterCard Specific", "MasterCard application reserved for specific use (5010)", "EMV"},
-    /*  38 */ {"A0000000045555", "Mastercard International", "United States", "MasterCard proprietary application (5555)", "MasterCard application used for proprietary or test purposes", NoValueMark},
+    /*  38 */ {"A0000000045555", "Mastercard International", "United States", "APDULogger", "MasterCard test application named APDULogger, seen on a Cirrus test card", NoValueMark},
     /*  39 */ {"A0000000046000", "Mastercard International", "United States", "Cirrus", "Cirrus ATM network", "EMV"},
     /*  40 */ {"A0000000048002", "Mastercard International", "United States", "SecureCode Auth EMV-CAP", "MasterCard chip authentication program (one-time passcodes)", "EMV"},
     /*  41 */ {"A0000000049999", "Mastercard International", "United States", "MasterCard proprietary application (9999)", NoValueMark, "EMV"},
@@ -74,12 +74,12 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /*  42 */ {"A0000000050001", "Switch Card Services Ltd", "United Kingdom", "Maestro UK", "UK domestic Maestro debit card (formerly Switch)", "EMV"},
     /*  43 */ {"A0000000050002", "Switch Card Services Ltd", "United Kingdom", "Solo", "UK domestic Solo debit card", "EMV"},
     // A000000009: European Telecommunications Standards Institute (ETSI)
-    /*  44 */ {"A0000000090001FF44FF1289", "European Telecommunications Standards Institute (ETSI)", "France", "UICC application (UK operator)", "Telecommunication application under the ETSI RID, PIX with country code 44", NoValueMark},
+    /*  44 */ {"A0000000090001FF44FF1289", "European Telecommunications Standards Institute (ETSI)", "France", "Orange UK telecom application", "Telecommunication application under the ETSI RID, PIX with country code 44", NoValueMark},
     // A000000010: Europay International
     /*  45 */ {"A0000000101030", "Europay International", "Belgium", "Maestro-CH", NoValueMark, NoValueMark},
     // A000000018: Gemplus
     /*  46 */ {"A00000001800", "Gemplus", "France", "Gemplus application (00)", NoValueMark, NoValueMark},
-    /*  47 */ {"A0000000181001", "Gemplus", "France", "Gemplus application (1001)", NoValueMark, NoValueMark},
+    /*  47 */ {"A0000000181001", "Gemplus", "France", "Gemplus Java Card utilities (com.gemplus.javacard.util)", NoValueMark, NoValueMark},
     /*  48 */ {"A000000018434D", "Gemplus", "France", "Gemplus Card Manager", "GemXpresso card manager (issuer security domain), ASCII CM", "GP"},
     /*  49 */ {"A000000018434D00", "Gemplus", "France", "Gemplus Card Manager", "GemXpresso card manager, ASCII CM followed by a zero byte", "GP"},
     // A000000024: Midland Bank plc
@@ -94,10 +94,10 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /*  57 */ {"A000000025010801", "American Express", "United Kingdom", "American Express", NoValueMark, "EMV"},
     // A000000029: LINK Interchange Network Ltd
     /*  58 */ {"A0000000291010", "LINK Interchange Network Ltd", "United Kingdom", "LINK", "LINK ATM network", "EMV"},
-    /*  59 */ {"A00000002945087510100000", "LINK Interchange Network Ltd", "United Kingdom", "LINK proprietary application (4508751)", NoValueMark, NoValueMark},
-    /*  60 */ {"A00000002949034010100001", "LINK Interchange Network Ltd", "United Kingdom", "LINK proprietary application (4903401)", NoValueMark, NoValueMark},
-    /*  61 */ {"A00000002949282010100000", "LINK Interchange Network Ltd", "United Kingdom", "LINK proprietary application (4928201)", NoValueMark, NoValueMark},
-    /*  62 */ {"A000000029564182", "LINK Interchange Network Ltd", "United Kingdom", "LINK proprietary application (564182)", NoValueMark, NoValueMark},
+    /*  59 */ {"A00000002945087510100000", "LINK Interchange Network Ltd", "United Kingdom", "LINK application (CO-OP)", NoValueMark, NoValueMark},
+    /*  60 */ {"A00000002949034010100001", "LINK Interchange Network Ltd", "United Kingdom", "LINK application (HSBC)", NoValueMark, NoValueMark},
+    /*  61 */ {"A00000002949282010100000", "LINK Interchange Network Ltd", "United Kingdom", "LINK application (Barclays)", NoValueMark, NoValueMark},
+    /*  62 */ {"A000000029564182", "LINK Interchange Network Ltd", "United Kingdom", "LINK application (HAFX)", NoValueMark, NoValueMark},
     // A000000030: Schlumberger (later Axalto, now Thales)
     /*  63 */ {"A00000003029057000AD13100101FF", "Schlumberger (later Axalto, now Thales)", "France", "BelPIC (Belgian Personal Identity Card) JavaCard Applet", "Java Card applet of the Belgian electronic identity card", NoValueMark},
     /*  64 */ {"A0000000308000000000280101", "Schlumberger (later Axalto, now Thales)", "France", "Gemalto .NET Card", NoValueMark, NoValueMark},
@@ -123,17 +123,17 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     /*  77 */ {"A0000000790100", "ActivCard Europe S.A.", "France", "CAC PKI ID certificate", "Common Access Card PKI applet holding the identity certificate", NoValueMark},
     /*  78 */ {"A0000000790101", "ActivCard Europe S.A.", "France", "CAC PKI signature certificate", "Common Access Card PKI applet holding the signature certificate", NoValueMark},
     /*  79 */ {"A0000000790102", "ActivCard Europe S.A.", "France", "CAC PKI encryption certificate", "Common Access Card PKI applet holding the encryption certificate", NoValueMark},
-    /*  80 */ {"A00000007901F0", "ActivCard Europe S.A.", "France", "CAC PKI applet (01F0)", "Common Access Card PKI applet instance 01F0", NoValueMark},
-    /*  81 */ {"A00000007901F1", "ActivCard Europe S.A.", "France", "CAC PKI applet (01F1)", "Common Access Card PKI applet instance 01F1", NoValueMark},
-    /*  82 */ {"A00000007901F2", "ActivCard Europe S.A.", "France", "CAC PKI applet (01F2)", "Common Access Card PKI applet instance 01F2", NoValueMark},
+    /*  80 */ {"A00000007901F0", "ActivCard Europe S.A.", "France", "CAC v1 identity key", "Common Access Card v1 identity key applet, redirected to its CAC v2 counterpart", NoValueMark},
+    /*  81 */ {"A00000007901F1", "ActivCard Europe S.A.", "France", "CAC v1 signature key", "Common Access Card v1 signature key applet, redirected to its CAC v2 counterpart", NoValueMark},
+    /*  82 */ {"A00000007901F2", "ActivCard Europe S.A.", "France", "CAC v1 key management key", "Common Access Card v1 key management key applet, redirected to its CAC v2 counterpart", NoValueMark},
     /*  83 */ {"A0000000790200", "ActivCard Europe S.A.", "France", "CAC Person instance", "Common Access Card generic container with person data", NoValueMark},
     /*  84 */ {"A0000000790201", "ActivCard Europe S.A.", "France", "CAC Personnel instance", "Common Access Card generic container with personnel data", NoValueMark},
-    /*  85 */ {"A00000007902FB", "ActivCard Europe S.A.", "France", "CAC generic container (02FB)", "Common Access Card generic data container 02FB", NoValueMark},
-    /*  86 */ {"A00000007902FD", "ActivCard Europe S.A.", "France", "CAC generic container (02FD)", "Common Access Card generic data container 02FD", NoValueMark},
-    /*  87 */ {"A00000007902FE", "ActivCard Europe S.A.", "France", "CAC generic container (02FE)", "Common Access Card generic data container 02FE", NoValueMark},
+    /*  85 */ {"A00000007902FB", "ActivCard Europe S.A.", "France", "CAC BC general configuration", "Common Access Card v1 BC container with general configuration data", NoValueMark},
+    /*  86 */ {"A00000007902FD", "ActivCard Europe S.A.", "France", "CAC BC PKI certificate attributes", "Common Access Card v1 BC container with PKI certificate attributes", NoValueMark},
+    /*  87 */ {"A00000007902FE", "ActivCard Europe S.A.", "France", "CAC BC PKI certificate", "Common Access Card v1 BC container with a PKI certificate", NoValueMark},
     /*  88 */ {"A0000000790300", "ActivCard Europe S.A.", "France", "CAC Access Control applet", "Common Access Card physical access control applet", NoValueMark},
-    /*  89 */ {"A0000000791201", "ActivCard Europe S.A.", "France", "CAC container (1201)", "Common Access Card data container 1201", NoValueMark},
-    /*  90 */ {"A0000000791202", "ActivCard Europe S.A.", "France", "CAC container (1202)", "Common Access Card data container 1202", NoValueMark},
+    /*  89 */ {"A0000000791201", "ActivCard Europe S.A.", "France", "CAC JDM BC admin container", "Common Access Card Joint Data Model container with BC administrative data", NoValueMark},
+    /*  90 */ {"A0000000791202", "ActivCard Europe S.A.", "France", "CAC JDM BC medical container", "Common Access Card Joint Data Model container with BC medical data", NoValueMark},
     // A000000087: Third Generation Partnership Project (3GPP)
     /*  91 */ {"A0000000871002FF49FF0589", "Third Generation Partnership Project (3GPP)", "France", "Telenor USIM", NoValueMark, "USIM"},
     // A000000088: Buypass AS
@@ -280,9 +280,9 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     // A000000559: GSM Association (GSMA)
     /* 190 */ {"A0000005591010FFFFFFFF8900000100", "GSM Association (GSMA)", "United Kingdom", "eUICC ISD-R", NoValueMark, NoValueMark},
     /* 191 */ {"A0000005591010FFFFFFFF8900000200", "GSM Association (GSMA)", "United Kingdom", "eUICC ECASD", NoValueMark, NoValueMark},
-    /* 192 */ {"A0000005591010FFFFFFFF8900000D00", "GSM Association (GSMA)", "United Kingdom", "eUICC reserved application (0D00)", NoValueMark, NoValueMark},
-    /* 193 */ {"A0000005591010FFFFFFFF8900000E00", "GSM Association (GSMA)", "United Kingdom", "eUICC reserved application (0E00)", NoValueMark, NoValueMark},
-    /* 194 */ {"A0000005591010FFFFFFFF8900000F00", "GSM Association (GSMA)", "United Kingdom", "eUICC reserved application (0F00)", NoValueMark, NoValueMark},
+    /* 192 */ {"A0000005591010FFFFFFFF8900000D00", "GSM Association (GSMA)", "United Kingdom", "eUICC ISD-P executable load file", NoValueMark, NoValueMark},
+    /* 193 */ {"A0000005591010FFFFFFFF8900000E00", "GSM Association (GSMA)", "United Kingdom", "eUICC ISD-P executable module", NoValueMark, NoValueMark},
+    /* 194 */ {"A0000005591010FFFFFFFF8900000F00", "GSM Association (GSMA)", "United Kingdom", "eUICC ISD-P reserved AID (0F00)", NoValueMark, NoValueMark},
     /* 195 */ {"A0000005591010FFFFFFFF8900001000", "GSM Association (GSMA)", "United Kingdom", "eUICC ISD-P (1000)", NoValueMark, NoValueMark},
     // A000000617: Fidesmo AB
     /* 196 */ {"A00000061700", "Fidesmo AB", "Sweden", "Fidesmo platform", NoValueMark, NoValueMark},
@@ -297,7 +297,7 @@ const AidRecord AidCatalogue[AID_CATALOGUE_ROWS] = {
     // A000000770: Indian Oil Corporation Limited
     /* 202 */ {"A0000007705850", "Indian Oil Corporation Limited", "India", "XTRAPOWER Fleet Card", "Indian Oil\x92s prepaid fuel card for vehicle fleets, ASCII XP", "EMV"},
     // B012345678: None (unregistered test identifier)
-    /* 203 */ {"B012345678", "None (unregistered test identifier)", "Not applicable", "Test application", "Unregistered identifier used on test and demonstration cards", "EMV"},
+    /* 203 */ {"B012345678", "None (unregistered test identifier)", "Not applicable", "Maestro TEST", "Unregistered identifier of a Maestro test application, used in development", "EMV"},
     // D040000001: PayLife Bank (formerly Europay Austria)
     /* 204 */ {"D040000001000002", "PayLife Bank (formerly Europay Austria)", "Austria", "Quick (IEP), preferred application", "Austrian Quick electronic purse, preferred application", NoValueMark},
     // D040000002: PayLife Bank (formerly Europay Austria)
