@@ -22,7 +22,7 @@
 #
 # Subcommand for use inside the namespace (e.g. by a test that starts pcscd
 # late or restarts it):
-#   pcsc-stack.sh exec-pcscd [--no-readers]
+#   pcsc-stack.sh exec-pcscd [--no-readers] [--debug]
 #                               becomes pcscd (exec), in the foreground, with
 #                               the stack's configuration; its PID is noted in
 #                               $PCSC_STACK_DIR/pcscd.pid so that the stack
@@ -30,7 +30,8 @@
 #                               --no-readers it gets an empty configuration
 #                               directory instead, so it has no reader at all
 #                               (the vpcd entry stays in place for the next
-#                               start).
+#                               start). With --debug pcscd logs every client
+#                               request ("Received command: ...").
 # Needs root (namespaces, tmpfs), unshare(1) from util-linux, pcscd and vpcd.
 
 set -u
@@ -56,17 +57,20 @@ EOF
 # by one without any reader configuration.
 exec_pcscd() {
   [ -n "${PCSC_STACK_DIR:-}" ] || die "exec-pcscd works only inside the stack"
-  local conf=$PCSC_STACK_CONF
-  case ${1:-} in
-    '') ;;
-    --no-readers)
-      conf=$PCSC_STACK_DIR/reader.conf.empty
-      mkdir -p "$conf" || die "cannot create $conf"
-      ;;
-    *) die "exec-pcscd: unknown argument '$1'" ;;
-  esac
+  local conf=$PCSC_STACK_CONF level=--info
+  while [ $# -gt 0 ]; do
+    case $1 in
+      --no-readers)
+        conf=$PCSC_STACK_DIR/reader.conf.empty
+        mkdir -p "$conf" || die "cannot create $conf"
+        ;;
+      --debug) level=--debug ;;
+      *) die "exec-pcscd: unknown argument '$1'" ;;
+    esac
+    shift
+  done
   echo $$ >"$PCSC_STACK_DIR/pcscd.pid"
-  exec pcscd --foreground --info -c "$conf"
+  exec pcscd --foreground "$level" -c "$conf"
 }
 
 # Stops the pcscd whose PID is noted in the stack's pid file, if it still
@@ -100,7 +104,8 @@ wait_pcscd_ready() {
 }
 
 if [ "${1:-}" = exec-pcscd ]; then
-  exec_pcscd "${2:-}"
+  shift
+  exec_pcscd "$@"
 fi
 
 port=35963

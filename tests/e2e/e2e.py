@@ -16,6 +16,7 @@ case (it is not skipped). Standard library only.
 
 import argparse
 import os
+import random
 import re
 import signal
 import subprocess
@@ -45,6 +46,7 @@ READER1 = b"Reader: Virtual PCD 00 01"   # vpcd's second slot: port N+1, never h
 RETRY = b"failed to read AID list => retrying"
 NO_SERVICE = b"failed to establish SCard context (err 8010001D)-> wait"
 NO_READERS = b"no SCard readers detected..."
+CARD_REMOVED = b"card removed"
 CONTEXT_FAILED = re.compile(rb"failed to establish SCard context \(err [0-9A-F]{8}\)-> wait")
 LIST_FAILED = re.compile(rb"failed to list SCard readers \(err [0-9A-F]{8}\)-> wait")
 STATE_EMPTY = (b"SCARD_STATE_EMPTY: There is no card in the reader. "
@@ -210,10 +212,11 @@ class Pcscd:
         self.proc = None
         self.log_path = workdir / "pcscd.log"
 
-    def start(self, readers=True):
-        """Starts pcscd with the vpcd reader entry, or without any reader."""
+    def start(self, readers=True, debug=False):
+        """Starts pcscd with the vpcd reader entry, or without any reader;
+        with debug it logs every client request (see commands)."""
         log = open(self.log_path, "ab")
-        extra = [] if readers else ["--no-readers"]
+        extra = ([] if readers else ["--no-readers"]) + (["--debug"] if debug else [])
         self.proc = subprocess.Popen([os.environ["PCSC_STACK_SCRIPT"], "exec-pcscd", *extra],
                                      stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
         log.close()
@@ -227,6 +230,12 @@ class Pcscd:
 
     def stop(self):
         stop_process(self.proc, "pcscd")
+
+    def commands(self, name):
+        """How many client requests of this kind (e.g. ESTABLISH_CONTEXT) a
+        pcscd started with debug has logged."""
+        text = self.log_path.read_text(errors="replace") if self.log_path.exists() else ""
+        return len(re.findall(r"Received command: " + name + r" from client", text))
 
     def restart(self, readers=True):
         self.stop()
@@ -518,21 +527,26 @@ class Case:
 
 
 def case_reader(c):
-    """A reader without a card, debug: the reader is listed and its empty
-    state shown; the connect to the empty reader fails."""
-    c.pcscd.start()
+    """Two readers without a card, debug: each is listed with its empty state,
+    and the connect to it tells of a card that is not there (pcsc-lite's
+    SCARD_E_NO_SMARTCARD given as WinSCard's SCARD_W_REMOVED_CARD): no
+    connect error, no pause, no new context. Then the tool rests in the
+    status-change wait: one walk in 2.5 s, and pcscd saw one
+    SCardEstablishContext."""
+    c.pcscd.start(debug=True)
     t = c.run_tool("debug")
-    connect_error = b"connect error 8010000c" + CRLF  # SCARD_E_NO_SMARTCARD
-    t.wait_for(connect_error, t.wait_for(READER1 + CRLF, t.wait_for(READER0 + CRLF)), timeout=5)
+    t.wait_for(CARD_REMOVED + CRLF, t.wait_for(READER1 + CRLF, t.wait_for(READER0 + CRLF)), timeout=5)
+    time.sleep(2.5)
     t.kill()
     out = t.output()
     check_banner(out)
     ls = lines_of(out[len(BANNER):])
-    expected_head = [READER0, STATE_EMPTY, b"connect res 8010000c", b"connect error 8010000c",
-                     READER1, STATE_EMPTY, b"connect res 8010000c", b"connect error 8010000c"]
-    compare_lines("reader walk", ls[:len(expected_head)], expected_head)
-    if any(l.startswith(b"ATR:") for l in ls) or NO_SERVICE in out:
-        raise Failure("unexpected lines:\n" + show(out))
+    expected = [READER0, STATE_EMPTY, b"connect res 80100069", b"card removed",
+                READER1, STATE_EMPTY, b"connect res 80100069", b"card removed"]
+    compare_lines("reader walk", ls, expected)
+    contexts = c.pcscd.commands("ESTABLISH_CONTEXT")
+    if contexts != 1:
+        raise Failure(f"pcscd saw {contexts} SCardEstablishContext calls, expected 1")
 
 
 def case_nopcscd(c):
@@ -814,7 +828,7 @@ def case_driver_cycle(c):
     reports the card and exits 0."""
     c.pcscd.start()
     t = c.run_tool("debug")
-    t.wait_for(b"connect error 8010000c" + CRLF, t.wait_for(READER0 + CRLF, len(BANNER), timeout=5), timeout=5)
+    t.wait_for(CARD_REMOVED + CRLF, t.wait_for(READER0 + CRLF, len(BANNER), timeout=5), timeout=5)
     c.pcscd.restart(readers=False)
     gone = t.wait_for(NO_READERS + CRLF, len(t.output()), timeout=10)
     card = c.card("apps")
@@ -829,6 +843,169 @@ def case_driver_cycle(c):
     check_exchanges(out, card)
     ls = lines_of(out[len(BANNER):])
     print(f"  {ls.count(NO_READERS)} no-reader line(s), {ls.count(READER0)} reader line(s) for slot 0")
+
+
+def case_idle(c):
+    """A card without catalogue applications stays in the reader for 20 s
+    beside vpcd's always empty second reader: it is scanned exactly once
+    (255 SELECT commands on the card), the tool keeps running, and pcscd saw
+    a single SCardEstablishContext."""
+    c.pcscd.start(debug=True)
+    card = c.card("none")
+    card.wait_inserted()
+    t = c.run_tool()
+    t.wait_for(RETRY + CRLF, len(BANNER), timeout=10)
+    time.sleep(20)
+    if not t.running():
+        raise Failure("quillon ended with a card without applications")
+    t.kill()
+    out = t.output()
+    scans = lines_of(out).count(b"detecting AIDs...")
+    selects = [p for p in card.apdus() if p[0].startswith(b"00A40400")]
+    contexts = c.pcscd.commands("ESTABLISH_CONTEXT")
+    print(f"  in 20 s: {scans} scan(s), {len(selects)} SELECT commands, {contexts} context(s)")
+    check_final_session_lines = [READER0, b"ATR: '" + CARDS["none"]["atr"] + b"'", b"detecting AIDs...", RETRY, READER1]
+    compare_lines("idle run", lines_of(out[len(BANNER):]), check_final_session_lines)
+    if scans != 1 or len(selects) != CATALOGUE_ROWS or contexts != 1:
+        raise Failure(f"{scans} scans, {len(selects)} SELECT commands, {contexts} contexts; expected 1, "
+                      f"{CATALOGUE_ROWS}, 1")
+
+
+# A SELECT refused with fewer than two answer bytes: the exchange in flight
+# when the card or pcscd went away.
+CUT_ANSWER = re.compile(rb"failed to select AID: '[0-9A-F]+' : (?:[0-9A-F]{2})?")
+PULL_MODES = ("card", "pcscd", "both")
+
+
+def wait_until(what, condition, timeout):
+    deadline = time.monotonic() + timeout
+    while not condition():
+        if time.monotonic() > deadline:
+            raise Failure(f"{what} within {timeout} s")
+        time.sleep(0.01)
+
+
+def tool_sample(pid):
+    """Resident set (kB) and open descriptors of a running process."""
+    rss = 0
+    with open(f"/proc/{pid}/status") as f:
+        for line in f:
+            if line.startswith("VmRSS:"):
+                rss = int(line.split()[1])
+    return rss, len(os.listdir(f"/proc/{pid}/fd"))
+
+
+def pull_cycles(c, cycles, rng, debug=False, restart_every=0, final_apps=("OPENPGP",)):
+    """The tool runs while cards without catalogue applications are put in
+    and pulled out at random moments of their scan, `cycles` times: the
+    card killed, pcscd stopped, or both, either while the card holds back
+    its answer to a chosen SELECT (the exchange is in flight) or at a random
+    time after the scan began. With restart_every, pcscd is also restarted
+    before every such cycle. No block may appear and the tool must keep
+    running; a card carrying `final_apps` then ends the run with its report.
+    Returns the figures of the run."""
+    c.pcscd.start()
+    t = c.run_tool(*(["debug"] if debug else []), limit=30 + 6 * cycles)
+    pid = t.proc.pid
+    figures = {"cycles": cycles, "modes": {m: 0 for m in PULL_MODES}, "in_flight": 0, "restarts": 0, "samples": []}
+
+    def count(line):
+        return lines_of(t.output()).count(line)
+
+    def settled():
+        # Every scan begun has ended with its retry line.
+        ls = lines_of(t.output())
+        return ls.count(b"detecting AIDs...") == ls.count(RETRY)
+
+    for i in range(cycles):
+        if restart_every and i and i % restart_every == 0:
+            c.pcscd.restart()
+            figures["restarts"] += 1
+        if i > 0:
+            wait_until("the tool did not settle", settled, 10)
+            figures["samples"].append(tool_sample(pid))
+        mode = rng.choice(PULL_MODES)
+        figures["modes"][mode] += 1
+        in_flight = rng.random() < 0.5
+        extra = ["--stall-on", "00A40400", "--stall-at", str(rng.randint(1, CATALOGUE_ROWS))] if in_flight else []
+        scans = count(b"detecting AIDs...")
+        card = c.card("none", *extra)
+        t.wait_for(b"detecting AIDs..." + CRLF, len(BANNER), timeout=10, count=scans + 1)
+        if in_flight:
+            card.wait_log(r"^\d+ stall$", 10)
+            figures["in_flight"] += 1
+        else:
+            time.sleep(rng.uniform(0.0, 0.04))
+        if mode in ("card", "both"):
+            card.kill()
+        if mode in ("pcscd", "both"):
+            c.pcscd.stop()
+            time.sleep(rng.uniform(0.0, 0.3))
+            c.pcscd.start()
+        if mode == "pcscd":
+            # The card comes back to the new pcscd by itself and is scanned
+            # again from the start; then it is taken out.
+            t.wait_for(b"detecting AIDs..." + CRLF, len(BANNER), timeout=10, count=scans + 2)
+            wait_until("the second scan did not end", settled, 10)
+            card.stop()
+        # Let pcscd see the reader empty before the next card comes.
+        time.sleep(0.5)
+        if not t.running():
+            raise Failure(f"quillon ended in cycle {i + 1}:\n" + show(t.output()))
+
+    wait_until("the tool did not settle", settled, 10)
+    figures["samples"].append(tool_sample(pid))
+    before = t.output()
+    figures["scans"] = lines_of(before).count(b"detecting AIDs...")
+    figures["blocks"] = lines_of(before).count(HYPHENS) // 2
+    figures["phantoms"] = figures["blocks"]  # the cards carried no catalogue application
+    figures["cut_answers"] = sum(1 for l in lines_of(before) if CUT_ANSWER.fullmatch(l))
+
+    final = dict(CARDS["apps"], rows=list(final_apps))
+    card = c.card("apps", "--apps", ",".join(ROWS[r][0].decode() for r in final_apps))
+    c.report_exit(t.wait_exit())
+    out = t.output()
+    figures["blocks_final"] = lines_of(out[len(before):]).count(HYPHENS) // 2
+    if debug:
+        check_debug_session(last_session(out), final)
+    else:
+        check_final_session(out, final, {READER0, READER1, b"ATR: '" + CARDS["none"]["atr"] + b"'",
+                                         b"detecting AIDs...", RETRY})
+    return figures
+
+
+def print_figures(f):
+    (rss0, fd0), (rss1, fd1) = f["samples"][0], f["samples"][-1]
+    modes = ", ".join(f"{m} {n}" for m, n in f["modes"].items())
+    print(f"  cycles {f['cycles']} (pulled: {modes}; {f['in_flight']} with a SELECT in flight), "
+          f"pcscd restarts {f['restarts']}, scans {f['scans']}, blocks printed {f['blocks']} "
+          f"(then {f['blocks_final']} for the final card), phantom blocks {f['phantoms']}")
+    if f["cut_answers"]:
+        print(f"  SELECT answers cut short and refused: {f['cut_answers']}")
+    print(f"  tool resident set {rss0} kB first, {rss1} kB last; open descriptors {fd0} first, {fd1} last")
+    if f["phantoms"]:
+        raise Failure(f"{f['phantoms']} phantom block(s)")
+    if fd1 > fd0 + 1:
+        raise Failure(f"open descriptors grew from {fd0} to {fd1}")
+
+
+def case_pulls(c):
+    """50 cards pulled at random moments of their scan (debug): see
+    pull_cycles. No phantom block; refusals of answers cut short show in the
+    trace; the final card is reported completely."""
+    rng = random.Random(c.opts.seed)
+    print(f"  seed {c.opts.seed}")
+    print_figures(pull_cycles(c, c.opts.cycles or 50, rng, debug=True))
+
+
+def case_soak(c):
+    """The soak run (no debug): pulls at random moments as in the pulls case,
+    pcscd restarted every tenth cycle, the tool's resident set and open
+    descriptors sampled; it must never print a block until the final card,
+    keep running, and exit 0 after the final card's report."""
+    rng = random.Random(c.opts.seed)
+    print(f"  seed {c.opts.seed}")
+    print_figures(pull_cycles(c, c.opts.cycles or 20, rng, restart_every=10))
 
 
 def valgrind_summary(text):
@@ -885,6 +1062,9 @@ CASES = {
     "kill_serial": case_kill_serial,
     "driver_cycle": case_driver_cycle,
     "valgrind": case_valgrind,
+    "idle": case_idle,
+    "pulls": case_pulls,
+    "soak": case_soak,
 }
 
 
@@ -900,6 +1080,8 @@ def parse_args(argv):
     p.add_argument("--keep", default=os.environ.get("QUILLON_E2E_KEEP"),
                    help="copy the logs (tool output, card, pcscd) to this directory "
                         "(default: $QUILLON_E2E_KEEP)")
+    p.add_argument("--cycles", type=int, default=0, help="cycles of the pulls and soak cases (default 50, 20)")
+    p.add_argument("--seed", type=int, default=int(time.time()), help="random seed of the pulls and soak cases")
     p.add_argument("case", choices=sorted(CASES))
     return p.parse_args(argv)
 
