@@ -639,17 +639,25 @@ def check_final_session(out, card, allowed_before):
     return ls[:k]
 
 
+def tool_beside_card_without_apps(c, seconds, pcscd_debug=False):
+    """pcscd, the card without catalogue applications and the tool (no
+    debug): returns the card and the tool once the tool has said it retries
+    and is still running `seconds` later."""
+    c.pcscd.start(debug=pcscd_debug)
+    card = c.card("none")
+    card.wait_inserted()
+    t = c.run_tool()
+    t.wait_for(RETRY + CRLF, len(BANNER), timeout=10)
+    time.sleep(seconds)
+    if not t.running():
+        raise Failure("quillon ended after a card without applications")
+    return card, t
+
+
 def case_swap(c):
     """A card without catalogue applications: the tool says it retries and
     keeps waiting; replaced by the apps card, it reports and exits 0."""
-    c.pcscd.start()
-    none = c.card("none")
-    none.wait_inserted()
-    t = c.run_tool()
-    t.wait_for(RETRY + CRLF, len(BANNER), timeout=10)
-    time.sleep(0.5)
-    if not t.running():
-        raise Failure("quillon ended after a card without applications")
+    none, t = tool_beside_card_without_apps(c, 0.5)
     none.stop()
     # Let pcscd see the reader empty (it polls every 400 ms) before the
     # other card arrives, so that no session spans both cards.
@@ -850,22 +858,15 @@ def case_idle(c):
     beside vpcd's always empty second reader: it is scanned exactly once
     (255 SELECT commands on the card), the tool keeps running, and pcscd saw
     a single SCardEstablishContext."""
-    c.pcscd.start(debug=True)
-    card = c.card("none")
-    card.wait_inserted()
-    t = c.run_tool()
-    t.wait_for(RETRY + CRLF, len(BANNER), timeout=10)
-    time.sleep(20)
-    if not t.running():
-        raise Failure("quillon ended with a card without applications")
+    card, t = tool_beside_card_without_apps(c, 20, pcscd_debug=True)
     t.kill()
     out = t.output()
     scans = lines_of(out).count(b"detecting AIDs...")
     selects = [p for p in card.apdus() if p[0].startswith(b"00A40400")]
     contexts = c.pcscd.commands("ESTABLISH_CONTEXT")
     print(f"  in 20 s: {scans} scan(s), {len(selects)} SELECT commands, {contexts} context(s)")
-    check_final_session_lines = [READER0, b"ATR: '" + CARDS["none"]["atr"] + b"'", b"detecting AIDs...", RETRY, READER1]
-    compare_lines("idle run", lines_of(out[len(BANNER):]), check_final_session_lines)
+    expected = [READER0, b"ATR: '" + CARDS["none"]["atr"] + b"'", b"detecting AIDs...", RETRY, READER1]
+    compare_lines("idle run", lines_of(out[len(BANNER):]), expected)
     if scans != 1 or len(selects) != CATALOGUE_ROWS or contexts != 1:
         raise Failure(f"{scans} scans, {len(selects)} SELECT commands, {contexts} contexts; expected 1, "
                       f"{CATALOGUE_ROWS}, 1")
