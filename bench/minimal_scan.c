@@ -12,6 +12,9 @@
  *   minimal_scan --wait   waits (up to 10 s) until the first reader holds a
  *                         card; exits 0 then, 1 otherwise.
  *   minimal_scan --wait-empty   the same, until the first reader is empty.
+ *   minimal_scan --watch  waits, without a timeout, on every reader until one
+ *                         holds a card (SCardGetStatusChange with INFINITE),
+ *                         and prints "card" the moment it wakes with one.
  */
 #include <PCSC/winscard.h>
 #include <stdio.h>
@@ -43,7 +46,7 @@ static int nibble(char c) {
 }
 
 /* SELECT by name, then GET RESPONSE with the answer's second byte as Le when
- * the card accepts it (every answer but a bare status word other than 61xx). */
+ * the card accepts it (data with its status word, or a bare 61xx). */
 static int select_aid(const char* aid) {
   unsigned char command[5 + 16 + 1] = {0x00, 0xA4, 0x04, 0x00};
   const size_t n = strlen(aid) / 2;
@@ -52,7 +55,7 @@ static int select_aid(const char* aid) {
   command[4] = (unsigned char)n;
   command[5 + n] = 0x00;
   if (transmit(command, (DWORD)(n + 6)) != SCARD_S_SUCCESS) return 0;
-  if (receive_length == 2 && receive[0] != 0x61) return 0;
+  if (receive_length < 2 || (receive_length == 2 && receive[0] != 0x61)) return 0;
   {
     const unsigned char get_response[5] = {0x00, 0xC0, 0x00, 0x00, receive[1]};
     transmit(get_response, sizeof get_response);
@@ -118,6 +121,31 @@ static int wait_for_card(SCARDCONTEXT context, char* reader, int present) {
   return 1;
 }
 
+/* Waits on every listed reader (names: the multi-string of the listing)
+ * until one holds a card; prints "card" then. */
+static int watch(SCARDCONTEXT context, char* names) {
+  SCARD_READERSTATE states[16];
+  DWORD count = 0, i;
+  char* name;
+  memset(states, 0, sizeof states);
+  for (name = names; *name != '\0' && count < 16; name += strlen(name) + 1) {
+    states[count].szReader = name;
+    states[count].dwCurrentState = SCARD_STATE_UNAWARE;
+    ++count;
+  }
+  for (;;) {
+    if (SCardGetStatusChange(context, INFINITE, states, count) != SCARD_S_SUCCESS) return 1;
+    for (i = 0; i < count; ++i) {
+      if (states[i].dwEventState & SCARD_STATE_PRESENT) {
+        printf("card\n");
+        fflush(stdout);
+        return 0;
+      }
+      states[i].dwCurrentState = states[i].dwEventState & ~(DWORD)SCARD_STATE_CHANGED;
+    }
+  }
+}
+
 int main(int argc, char** argv) {
   SCARDCONTEXT context = 0;
   char* reader;
@@ -137,6 +165,8 @@ int main(int argc, char** argv) {
     status = wait_for_card(context, reader, 1);
   } else if (argc > 1 && strcmp(argv[1], "--wait-empty") == 0) {
     status = wait_for_card(context, reader, 0);
+  } else if (argc > 1 && strcmp(argv[1], "--watch") == 0) {
+    status = watch(context, reader);
   } else if (SCardConnect(context, reader, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &card,
                           &protocol) != SCARD_S_SUCCESS) {
     fprintf(stderr, "minimal_scan: connect failed\n");

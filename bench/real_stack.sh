@@ -16,11 +16,14 @@
 #   3. measures the tool's peak memory: maximum resident set (GNU time) and
 #      heap peak (valgrind massif), each when the program is there;
 #   4. measures the time from the card's arrival to the tool's first SELECT:
-#      the tool (debug) waits for a card, the card starts, and the first
-#      "send: '00A4" line is timestamped against the card's start; the card's
-#      own log gives the same from its side, and the moment pcscd first
-#      powered the card (it had seen it), so the time splits into pcscd's
-#      detection and the tool's part. RUNS times.
+#      the tool waits for a card, and so does a bare pcsc-lite client
+#      (minimal_scan --watch: SCardGetStatusChange on the same readers with
+#      an INFINITE timeout); the card starts, and the tool's "detecting
+#      AIDs..." line and the client's wake-up are timestamped as they arrive.
+#      The card's own log gives the moment pcscd first powered the card (it
+#      had seen it) and the first SELECT, so the time splits into pcscd's
+#      detection and the tool's part. RUNS times; the medians, and the
+#      tool's lag behind the bare client, are printed.
 # The vpcd port is QUILLON_BENCH_PORT (default 36310) and the next one.
 set -euo pipefail
 
@@ -145,7 +148,7 @@ PY
 fi
 stop_card
 
-echo "== card arrival to the tool's first SELECT ($runs runs)"
+echo "== card arrival to the tool's \"detecting AIDs...\", beside a bare client waiting on the same readers ($runs runs)"
 "$minimal" --wait-empty >/dev/null || { echo "real_stack.sh: the reader does not empty" >&2; exit 1; }
 python3 - "$tool" "$vcard" "$minimal" "$PCSC_STACK_PORT" "$work" "$runs" <<'PY'
 import math, os, random, statistics, subprocess, sys, threading, time
@@ -170,42 +173,50 @@ def card_times(log):
 rows = []
 for run in range(runs):
     log = os.path.join(work, f"arrival{run}.log")
-    proc = subprocess.Popen([tool, "debug"], stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
-    first = []
-    def follow():
-        # Timestamps each line as it arrives; notes the first SELECT.
-        for line in proc.stdout:
-            if not first and line.startswith(b"send: '00A4"):
-                first.append(time.time())
-    reader = threading.Thread(target=follow)
-    reader.start()
-    # While no card is present the tool's passes end in a 1000 ms pause per
-    # empty reader (vpcd has two); the card arrives at a random point of
-    # such a cycle.
+    proc = subprocess.Popen([tool], stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+    watcher = subprocess.Popen([minimal, "--watch"], stdout=subprocess.PIPE, stdin=subprocess.DEVNULL)
+    detected, woke = [], []
+    def follow(stream, needle, into):
+        # Timestamps the first line that starts with needle as it arrives.
+        for line in stream:
+            if not into and line.startswith(needle):
+                into.append(time.time())
+    readers = [threading.Thread(target=follow, args=(proc.stdout, b"detecting AIDs...", detected)),
+               threading.Thread(target=follow, args=(watcher.stdout, b"card", woke))]
+    for r in readers:
+        r.start()
+    # Both are waiting; the card arrives at a random moment of the tool's
+    # status-change waits.
     time.sleep(random.uniform(1.0, 3.0))
     started = time.time()
     card = subprocess.Popen([vcard, "--port", port, "--profile", "apps", "--quiet", "--log", log])
     try:
         proc.wait(timeout=60)
+        watcher.wait(timeout=60)
     finally:
-        if proc.poll() is None:
-            proc.kill()
-            proc.wait()
-        reader.join()
+        for p in (proc, watcher):
+            if p.poll() is None:
+                p.kill()
+                p.wait()
+        for r in readers:
+            r.join()
         card.terminate()
         card.wait()
     subprocess.run([minimal, "--wait-empty"], stdout=subprocess.DEVNULL, check=False)
     powered, select = card_times(log)
-    by_stdout = (first[0] - started) * 1000 if first else float("nan")
-    rows.append((by_stdout, select, powered, select - powered))
+    at = lambda xs: (xs[0] - started) * 1000 if xs else float("nan")
+    rows.append((at(detected), at(woke), at(detected) - at(woke), select, powered, select - powered))
 
 def show(title, values, digits=0):
-    print(f"{title:44s}" + " ".join(f"{v:7.{digits}f}" for v in values))
-show("first SELECT on the tool's stdout, ms:", [r[0] for r in rows])
-show("first SELECT in the card's log, ms:", [r[1] for r in rows])
-show("card powered by pcscd (card's log), ms:", [r[2] for r in rows])
-show("tool's part (first SELECT - power-on), ms:", [r[3] for r in rows])
+    print(f"{title:48s}" + " ".join(f"{v:7.{digits}f}" for v in values))
+show("\"detecting AIDs...\" on the tool's stdout, ms:", [r[0] for r in rows])
+show("bare client (INFINITE wait) woke up, ms:", [r[1] for r in rows])
+show("tool behind the bare client, ms:", [r[2] for r in rows], 1)
+show("first SELECT in the card's log, ms:", [r[3] for r in rows])
+show("card powered by pcscd (card's log), ms:", [r[4] for r in rows])
+show("tool's part (first SELECT - power-on), ms:", [r[5] for r in rows])
 med = lambda i: statistics.median(r[i] for r in rows)
-print(f"median: {med(1):.0f} ms from the card's start to the tool's first SELECT ({med(0):.0f} ms on the tool's "
-      f"stdout), of which pcscd's detection {med(2):.0f} ms and the tool {med(3):.0f} ms")
+print(f"median: \"detecting AIDs...\" {med(0):.0f} ms after the card's start, {med(2):.1f} ms after the bare "
+      f"client woke up ({med(1):.0f} ms); first SELECT {med(3):.0f} ms, of which pcscd's detection "
+      f"{med(4):.0f} ms and the tool {med(5):.0f} ms")
 PY
