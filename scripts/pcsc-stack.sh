@@ -2,14 +2,16 @@
 # A private pcsc-lite stack: pcscd with the vpcd (virtual reader) driver in a
 # mount and PID namespace of its own, so that it never meets a system pcscd.
 #
-#   pcsc-stack.sh [--port N] [--no-pcscd] [--pcscd-log FILE] -- COMMAND [ARGS...]
+#   pcsc-stack.sh [--port N] [--no-pcscd] [--pcscd-log FILE] [--reader-name NAME] -- COMMAND [ARGS...]
 #
 # Runs COMMAND inside the namespace with pcscd up (unless --no-pcscd) and
 # passes COMMAND's exit status back. Inside, /run/pcscd is a private tmpfs,
 # so libpcsclite clients (which use /run/pcscd/pcscd.comm) talk to this pcscd
 # only. vpcd listens on port N for reader "Virtual PCD 00 00" and on N+1 for
 # "Virtual PCD 00 01"; a virtual card connects there (127.0.0.1). Default
-# port 35963. Whatever runs in the stack ends with it: the stack is a PID
+# port 35963. With --reader-name, NAME (UTF-8, without double quotes) takes
+# the place of "Virtual PCD" in both names: vpcd's FRIENDLYNAME.
+# Whatever runs in the stack ends with it: the stack is a PID
 # namespace, so when its first process ends, even killed by SIGKILL (as
 # CTest does on a timeout), the kernel kills every process left in it, and
 # its mounts disappear. TERM or INT to this script stops the stack cleanly.
@@ -43,10 +45,11 @@ die() {
   exit 2
 }
 
-# Writes the reader configuration for vpcd on port $2 into directory $1.
+# Writes the reader configuration for vpcd on port $2 into directory $1,
+# with friendly name $3.
 write_reader_conf() {
   cat >"$1/vpcd" <<EOF
-FRIENDLYNAME "Virtual PCD"
+FRIENDLYNAME "$3"
 DEVICENAME   /dev/null:$2
 LIBPATH      $VPCD_DRIVER
 CHANNELID    $2
@@ -111,11 +114,13 @@ fi
 port=35963
 start_pcscd=1
 pcscd_log=
+reader_name="Virtual PCD"
 while [ $# -gt 0 ]; do
   case $1 in
     --port) port=${2:?--port needs a value}; shift 2 ;;
     --no-pcscd) start_pcscd=0; shift ;;
     --pcscd-log) pcscd_log=${2:?--pcscd-log needs a value}; shift 2 ;;
+    --reader-name) reader_name=${2:?--reader-name needs a value}; shift 2 ;;
     --) shift; break ;;
     -h|--help) sed -n '2,/^# Needs root/p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     *) die "unknown argument '$1' (see --help)" ;;
@@ -123,6 +128,7 @@ while [ $# -gt 0 ]; do
 done
 [ $# -gt 0 ] || die "no COMMAND given (see --help)"
 case $port in ''|*[!0-9]*) die "bad port '$port'" ;; esac
+case $reader_name in *'"'*|*$'\n'*) die "the reader name cannot hold a double quote or a line break" ;; esac
 
 self=$(readlink -f "$0")
 
@@ -135,6 +141,7 @@ if [ -z "${PCSC_STACK_INNER:-}" ]; then
   args=(--port "$port")
   [ $start_pcscd = 1 ] || args+=(--no-pcscd)
   [ -z "$pcscd_log" ] || args+=(--pcscd-log "$pcscd_log")
+  args+=(--reader-name "$reader_name")
   # This script runs again as the first process of a new PID namespace: when
   # it ends, the kernel ends everything else in there. unshare ignores TERM
   # and INT while it waits, but --kill-child sends TERM to that process (its
@@ -165,7 +172,7 @@ mount -t tmpfs -o mode=0700,size=64m pcsc-stack "$PCSC_STACK_DIR" || die "cannot
 
 PCSC_STACK_CONF=$PCSC_STACK_DIR/reader.conf.d
 mkdir "$PCSC_STACK_CONF"
-write_reader_conf "$PCSC_STACK_CONF" "$port"
+write_reader_conf "$PCSC_STACK_CONF" "$port" "$reader_name"
 export PCSC_STACK_SCRIPT=$self PCSC_STACK_DIR PCSC_STACK_CONF PCSC_STACK_PORT=$port
 
 trap stop_pcscd EXIT

@@ -52,6 +52,9 @@ LIST_FAILED = re.compile(rb"failed to list SCard readers \(err [0-9A-F]{8}\)-> w
 STATE_EMPTY = (b"SCARD_STATE_EMPTY: There is no card in the reader. "
                b"If this bit is set, all the following bits will be clear.")
 STATE_PRESENT = b"SCARD_STATE_PRESENT: There is a card in the reader."
+# A reader name beyond ASCII (the stack's --reader-name): two-, three- and
+# four-byte UTF-8, the last outside UTF-16's basic plane (a surrogate pair).
+NONASCII_NAME = "Lecteur Ünïcödé € 読取機 🂡"
 NO_VALUE = b"\xa0"  # the catalogue's mark for a field without a value (Windows-1252 no-break space)
 
 # Catalogue rows that the virtual cards carry: aid, name, description, vendor.
@@ -625,6 +628,20 @@ def case_t0(c):
     check_debug_report(out, CARDS["t0"], card)
 
 
+def case_nonascii(c):
+    """The readers carry a name beyond ASCII (NONASCII_NAME, given to the
+    stack): the reader line shows it in UTF-8 byte for byte (as pcscd has it,
+    through the tool's UTF-16 names and back), then the apps card's report."""
+    c.pcscd.start()
+    card = c.card("apps")
+    card.wait_inserted()
+    t = c.run_tool()
+    c.report_exit(t.wait_exit())
+    reader = b"Reader: " + NONASCII_NAME.encode() + b" 00 00"
+    check_exact("report in a reader with a non-ASCII name", t.output(),
+                lines_of(BANNER) + [reader] + report_lines(CARDS["apps"]))
+
+
 def check_final_session(out, card, allowed_before):
     """The output ends with one complete session with `card`; every line
     between the banner and it is one of allowed_before."""
@@ -1066,7 +1083,11 @@ CASES = {
     "idle": case_idle,
     "pulls": case_pulls,
     "soak": case_soak,
+    "nonascii": case_nonascii,
 }
+
+# Stack options of a case (scripts/pcsc-stack.sh).
+STACK_OPTIONS = {"nonascii": ["--reader-name", NONASCII_NAME]}
 
 
 # ---------------------------------------------------------------------------
@@ -1111,8 +1132,8 @@ def main(argv):
         # Outside the namespace: check the prerequisites, then run again
         # inside a private stack (pcscd is started by each case itself).
         preflight(opts)
-        os.execv(opts.stack, [opts.stack, "--port", str(opts.port), "--no-pcscd", "--",
-                              sys.executable, os.path.abspath(__file__), *argv])
+        os.execv(opts.stack, [opts.stack, "--port", str(opts.port), "--no-pcscd", *STACK_OPTIONS.get(opts.case, []),
+                              "--", sys.executable, os.path.abspath(__file__), *argv])
 
     workdir = Path(os.environ["PCSC_STACK_DIR"])
     name = f"e2e_{opts.case}"
