@@ -9,6 +9,13 @@ as it would to a real reader. The tool's standard output is captured byte
 for byte and checked; every line it writes ends in CR LF.
 
     e2e.py --quillon PATH --vcard PATH [--port N] [--keep DIR] CASE
+    e2e.py --wine WRAPPER --quillon quillon.exe [--compare-with PATH] ... CASE
+
+With --wine the tool is the Windows build, run through WRAPPER
+(tests/wine/quillon-wine.sh: Wine with a test WinSCard that forwards to
+pcsc-lite). With --compare-with, a case whose output is fixed by the card and
+the stack alone (SAME_BYTES) runs that other build (the Linux one) once more
+on the same card afterwards, and the two outputs must be the same bytes.
 
 Needs root, unshare, pcscd and the vpcd driver; a missing piece fails the
 case (it is not skipped). Standard library only.
@@ -511,6 +518,9 @@ class Case:
         return c
 
     def run_tool(self, *args, **kwargs):
+        if self.opts.wine:
+            kwargs.setdefault("prefix", (self.opts.wine,))
+        self.tool_args = args
         self.tool = Tool(self.opts.quillon, self.workdir, *args, **kwargs)
         return self.tool
 
@@ -1089,6 +1099,24 @@ CASES = {
 # Stack options of a case (scripts/pcsc-stack.sh).
 STACK_OPTIONS = {"nonascii": ["--reader-name", NONASCII_NAME]}
 
+# Cases whose whole output is fixed by the card and the stack: every build
+# must print the same bytes (see --compare-with).
+SAME_BYTES = {"apps", "apps_debug", "t0", "nonascii"}
+
+
+def compare_with_other_build(c):
+    """Runs the --compare-with build with the arguments of the case's last
+    run, on the same stack and card, and fails unless it prints the same
+    bytes and exits 0."""
+    first = c.tool.output()
+    c.tool = Tool(c.opts.compare_with, c.workdir, *c.tool_args)
+    c.report_exit(c.tool.wait_exit())
+    second = c.tool.output()
+    if second != first:
+        compare_lines(f"output of {c.opts.compare_with} against the first run", lines_of(second), lines_of(first))
+        raise Failure(f"the outputs differ in their line ends: {first[-40:]!r} against {second[-40:]!r}")
+    print(f"  {c.opts.compare_with} printed the same {len(first)} bytes")
+
 
 # ---------------------------------------------------------------------------
 # Entry
@@ -1104,6 +1132,9 @@ def parse_args(argv):
                         "(default: $QUILLON_E2E_KEEP)")
     p.add_argument("--cycles", type=int, default=0, help="cycles of the pulls and soak cases (default 50, 20)")
     p.add_argument("--seed", type=int, default=int(time.time()), help="random seed of the pulls and soak cases")
+    p.add_argument("--wine", help="run --quillon (the Windows build) through this wrapper (tests/wine/quillon-wine.sh)")
+    p.add_argument("--compare-with", help="another build of the tool (path) that must print the same bytes in the "
+                                          "cases that fix the output (" + ", ".join(sorted(SAME_BYTES)) + ")")
     p.add_argument("case", choices=sorted(CASES))
     return p.parse_args(argv)
 
@@ -1118,7 +1149,10 @@ def preflight(opts):
             problems.append(f"{tool} not found in PATH")
     if not VPCD_DRIVER.exists():
         problems.append(f"vpcd driver missing ({VPCD_DRIVER}; package vsmartcard-vpcd)")
-    for what, path in (("quillon", opts.quillon), ("quillon-vcard", opts.vcard), ("stack script", opts.stack)):
+    for what, path in (("quillon", opts.quillon), ("quillon-vcard", opts.vcard), ("stack script", opts.stack),
+                       ("Wine wrapper", opts.wine), ("build to compare with", opts.compare_with)):
+        if path is None:
+            continue
         if not os.access(path, os.X_OK):
             problems.append(f"{what} not executable: {path}")
     if problems:
@@ -1136,12 +1170,14 @@ def main(argv):
                               "--", sys.executable, os.path.abspath(__file__), *argv])
 
     workdir = Path(os.environ["PCSC_STACK_DIR"])
-    name = f"e2e_{opts.case}"
+    name = f"e2e_{'wine_' if opts.wine else ''}{opts.case}"
     case = Case(opts, workdir)
     start = time.monotonic()
     ok = False
     try:
         CASES[opts.case](case)
+        if opts.compare_with and opts.case in SAME_BYTES:
+            compare_with_other_build(case)
         ok = True
     except Failure as e:
         print(f"{name}: FAIL: {e}")

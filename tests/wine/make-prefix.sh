@@ -1,0 +1,84 @@
+#!/usr/bin/env bash
+# Makes the Wine prefix that tests/wine/quillon-wine.sh lays an overlay on in
+# each pcsc-stack.sh namespace, so that the ~10 s of `wineboot -i` are spent
+# once and not per test:
+#
+#   make-prefix.sh DIR
+#
+# Nothing is done when DIR already holds a prefix made by the same Wine
+# version. The prefix is made in DIR.new and renamed to DIR when complete.
+# Wine runs in private mount and PID namespaces with its own server
+# directory, so that nothing it starts outlives this script and no other Wine
+# session is met. Needs root (namespaces, tmpfs) and Wine.
+set -euo pipefail
+
+die() {
+  echo "make-prefix: $*" >&2
+  exit 2
+}
+
+[ $# -eq 1 ] || die "usage: make-prefix.sh DIR"
+dir=$1
+
+wine=
+for candidate in wine64 wine /usr/lib/wine/wine64; do
+  if command -v "$candidate" >/dev/null 2>&1; then
+    wine=$(command -v "$candidate")
+    break
+  fi
+done
+[ -n "$wine" ] || die "no wine64 or wine command (Debian: apt-get install wine wine64)"
+wineserver=
+for candidate in wineserver /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver; do
+  if command -v "$candidate" >/dev/null 2>&1; then
+    wineserver=$(command -v "$candidate")
+    break
+  fi
+done
+[ -n "$wineserver" ] || die "no wineserver command"
+
+version=$("$wine" --version 2>/dev/null) || die "$wine --version failed"
+
+if [ "${QUILLON_MAKE_PREFIX_INNER:-}" != 1 ]; then
+  if [ -f "$dir/system.reg" ] && [ "$(cat "$dir/.quillon-wine-version" 2>/dev/null)" = "$version" ]; then
+    echo "make-prefix: $dir is ready ($version)"
+    exit 0
+  fi
+  [ "$(id -u)" = 0 ] || die "needs root (namespaces and tmpfs)"
+  dir=$(mkdir -p "$(dirname "$dir")" && cd "$(dirname "$dir")" && pwd)/$(basename "$dir")
+  rm -rf "$dir" "$dir.new"
+  start=$SECONDS
+  QUILLON_MAKE_PREFIX_INNER=1 unshare --mount --propagation private --pid --fork --kill-child --mount-proc \
+    "$(readlink -f "$0")" "$dir.new"
+  echo "$version" >"$dir.new/.quillon-wine-version"
+  mv "$dir.new" "$dir"
+  echo "make-prefix: $dir made in $((SECONDS - start)) s ($version)"
+  exit 0
+fi
+
+# Inside the namespaces. Wine's server directory: Debian's Wine makes one
+# with mkdtemp in $TMPDIR and notes its name in the prefix (file
+# "wineserver"), upstream Wine uses /tmp/.wine-UID. Both are private tmpfs
+# here, so nothing is left in /tmp; the note is removed from the prefix so
+# that each user of it makes its own.
+scratch=$(dirname "$dir")/make-prefix.$$
+mkdir -p "$scratch"
+trap 'umount "$scratch" 2>/dev/null; rm -rf "$scratch"' EXIT
+mount -t tmpfs -o mode=0700,size=16m make-prefix "$scratch" || die "cannot mount tmpfs on $scratch"
+mkdir -m 0700 "$scratch/tmp" "$scratch/home"
+export TMPDIR=$scratch/tmp HOME=$scratch/home
+server_dir=/tmp/.wine-$(id -u)
+mkdir -p -m 0700 "$server_dir"
+mount -t tmpfs -o mode=0700,size=16m make-prefix "$server_dir" || die "cannot mount tmpfs on $server_dir"
+export WINEPREFIX=$dir WINEDEBUG=-all
+# No Mono or Gecko installers, no desktop menu entries.
+export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+unset DISPLAY WAYLAND_DISPLAY XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR
+mkdir -p "$dir"
+# A server that ends as soon as its last client does, so that the registry
+# is on disk when the wait below returns.
+"$wineserver" -p0 </dev/null >/dev/null 2>&1
+"$wine" wineboot -i >"$dir.log" 2>&1 || { cat "$dir.log" >&2; die "wineboot -i failed"; }
+"$wineserver" -w
+rm -f "$dir.log" "$dir/wineserver"
+[ -f "$dir/system.reg" ] || die "wineboot left no system.reg in $dir"

@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Runs the Windows build under Wine on the private pcsc-lite stack, with the
+# test WinSCard (bridge.c) in place of Wine's own:
+#
+#   quillon-wine.sh QUILLON_EXE [ARGS...]
+#
+# Only inside a scripts/pcsc-stack.sh namespace (it refuses to run anywhere
+# else, so the tool never meets a system pcscd). The environment names the
+# pieces:
+#   QUILLON_WINE_BRIDGE  directory holding winscard.dll.so (the built bridge)
+#   QUILLON_WINE_PREFIX  a Wine prefix made by tests/wine/make-prefix.sh; it
+#                        is only read: each stack gets a writable overlay of it
+#
+# The first run in a stack prepares it, in the stack's private mount
+# namespace only:
+#   - Wine looks for a builtin DLL in its own directory before WINEDLLPATH,
+#     so an overlay on that directory hides its winscard.dll (a whiteout);
+#     Wine then takes winscard.dll.so from WINEDLLPATH, the bridge;
+#   - the prefix is an overlay on QUILLON_WINE_PREFIX, writable and thrown
+#     away with the stack, so that stacks running side by side never share
+#     one (nor its wineserver);
+#   - Wine's server directory is on a private tmpfs;
+#   - a wineserver is started and stays until the stack ends, so that each
+#     run starts at once.
+# Then, and on every later run, it becomes (exec) `wine QUILLON_EXE ARGS`:
+# the tool's PID is this script's, its standard streams are this script's.
+set -euo pipefail
+
+die() {
+  echo "quillon-wine: $*" >&2
+  exit 2
+}
+
+[ $# -ge 1 ] || die "usage: quillon-wine.sh QUILLON_EXE [ARGS...]"
+[ -n "${PCSC_STACK_DIR:-}" ] && mountpoint -q /run/pcscd ||
+  die "runs only inside a pcsc-stack.sh namespace"
+bridge=${QUILLON_WINE_BRIDGE:?QUILLON_WINE_BRIDGE is not set}
+template=${QUILLON_WINE_PREFIX:?QUILLON_WINE_PREFIX is not set}
+[ -f "$bridge/winscard.dll.so" ] || die "no winscard.dll.so in $bridge"
+[ -f "$template/system.reg" ] || die "no Wine prefix at $template (tests/wine/make-prefix.sh)"
+
+wine=
+for candidate in wine64 wine /usr/lib/wine/wine64; do
+  if command -v "$candidate" >/dev/null 2>&1; then
+    wine=$(command -v "$candidate")
+    break
+  fi
+done
+[ -n "$wine" ] || die "no wine64 or wine command"
+wineserver=
+for candidate in wineserver /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver; do
+  if command -v "$candidate" >/dev/null 2>&1; then
+    wineserver=$(command -v "$candidate")
+    break
+  fi
+done
+[ -n "$wineserver" ] || die "no wineserver command"
+
+state=$PCSC_STACK_DIR/wine
+export WINEPREFIX=$state/prefix
+export HOME=$state/home
+export TMPDIR=$state/tmp
+export WINEDLLPATH=$bridge
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES='winscard=b;mscoree,mshtml=;winemenubuilder.exe=d'
+unset DISPLAY WAYLAND_DISPLAY XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR
+
+# Wine's directory of 64-bit PE builtin DLLs.
+pe_dir() {
+  local d
+  for d in /usr/lib/x86_64-linux-gnu/wine /usr/lib64/wine /usr/lib/wine /usr/local/lib/wine; do
+    if [ -f "$d/x86_64-windows/winscard.dll" ]; then
+      echo "$d/x86_64-windows"
+      return 0
+    fi
+  done
+  return 1
+}
+
+prepare() {
+  mkdir -p "$state"/{dlls.upper,dlls.work,prefix,prefix.upper,prefix.work,home,tmp}
+  local dlls
+  dlls=$(pe_dir) || die "Wine's winscard.dll not found"
+  # An overlay whiteout: a character device 0/0 in the upper layer.
+  mknod "$state/dlls.upper/winscard.dll" c 0 0
+  mount -t overlay quillon-wine -o "lowerdir=$dlls,upperdir=$state/dlls.upper,workdir=$state/dlls.work" "$dlls" ||
+    die "cannot mount an overlay on $dlls"
+  mount -t overlay quillon-wine \
+    -o "lowerdir=$template,upperdir=$state/prefix.upper,workdir=$state/prefix.work" "$WINEPREFIX" ||
+    die "cannot mount an overlay of $template"
+  # Wine's server directory: Debian's Wine makes it in $TMPDIR (here the
+  # stack's tmpfs), upstream Wine uses /tmp/.wine-UID.
+  local server_dir
+  server_dir=/tmp/.wine-$(id -u)
+  mkdir -p -m 0700 "$server_dir"
+  mount -t tmpfs -o mode=0700,size=16m quillon-wine "$server_dir" || die "cannot mount tmpfs on $server_dir"
+  # The persistent server; its output and input are not the tool's.
+  "$wineserver" -p </dev/null >/dev/null 2>&1 9>&-
+  touch "$state/ready"
+}
+
+# Runs of the tool in one stack come one after another; the lock only keeps
+# two first runs from preparing at once.
+mkdir -p "$state"
+exec 9>"$state/lock"
+flock 9
+[ -e "$state/ready" ] || prepare
+exec 9>&-
+
+exec "$wine" "$@"
