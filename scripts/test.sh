@@ -2,12 +2,15 @@
 # Installs everything the tests need, builds, and runs every test:
 #  1. the unit and whole-program tests on the simulated PC/SC, and the
 #     end-to-end tests on a private pcscd with the vpcd driver and the
-#     virtual card (these need root);
+#     virtual card (these need root), for the Linux build and, under Wine
+#     with a test WinSCard that forwards to pcsc-lite, for the Windows build;
 #  2. the unit and whole-program tests again, built with AddressSanitizer and
 #     UndefinedBehaviorSanitizer;
 #  3. bounded runs of the fuzz targets (card command layer, whole sessions);
 #  4. the Debian package, built, unpacked and its binary run;
-#  5. the Windows build (MinGW-w64), run under Wine.
+#  5. the Windows build (MinGW-w64) under Wine: its start with Wine's own
+#     WinSCard, and one scan of the virtual card compared with the Linux
+#     build's.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,8 +18,14 @@ scripts/install-deps.sh --test
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
+echo "== Windows build (MinGW-w64), for its end-to-end tests under Wine"
+cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+cmake --build build-win -j"$jobs"
+
 echo "== build and run all tests"
-cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
+cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
+  -DQUILLON_WINDOWS_EXE="$PWD/build-win/quillon.exe"
 cmake --build build-test -j"$jobs"
 ctest --test-dir build-test --output-on-failure -j"$jobs"
 
@@ -39,7 +48,7 @@ echo "== Debian package"
 scripts/package-check.sh build-pkg
 
 echo "== Windows build under Wine"
-scripts/windows-check.sh build-win
+scripts/windows-check.sh build-win build-test
 
 # Every stage above stops the script on a failure, so reaching here means all
 # passed: the two test runs, the two fuzz runs and the two platform checks.

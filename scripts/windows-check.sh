@@ -1,27 +1,62 @@
 #!/usr/bin/env bash
 # Builds the Windows quillon.exe with MinGW-w64 and runs it under Wine.
 #
-#   scripts/windows-check.sh [BUILD_DIR]      (default: build-win)
+#   scripts/windows-check.sh [BUILD_DIR [LINUX_BUILD_DIR]]
+#                                   (defaults: build-win, build-lin; as root)
 #
 # Installs nothing: it needs cmake, the MinGW-w64 C++ compiler
-# (g++-mingw-w64-x86-64) and Wine (Debian: wine and wine64). Wine runs in a
-# private prefix in a temporary directory, without a display, and everything
-# it starts is ended and removed afterwards.
+# (g++-mingw-w64-x86-64), Wine (Debian: wine and wine64) and, for the scan,
+# what the end-to-end tests need (pcscd, vsmartcard-vpcd, GoogleTest to
+# configure the Linux build) and winegcc (wine64-tools, libwine-dev). Wine
+# runs in private prefixes, without a display, and everything it starts is
+# ended and removed afterwards.
 #
-# Wine's WinSCard cannot make a PC/SC context (SCardEstablishContext fails
-# with SCARD_F_INTERNAL_ERROR, 80100001), so the tool stays in its
-# context-retry loop. The checks:
+# Wine's own WinSCard cannot make a PC/SC context (SCardEstablishContext
+# fails with SCARD_F_INTERNAL_ERROR, 80100001), so with it the tool stays in
+# its context-retry loop. The checks:
 #   1. the executable imports WinSCard.dll and no MinGW runtime DLL;
 #   2. without arguments stdout is the four banner lines, byte for byte
 #      (CR LF line ends), and nothing else;
 #   3. with `debug`, the banner is followed only by the line
 #      "failed to establish SCard context (err 80100001)-> wait", about once
-#      a second: 2 to 8 of them in 4 seconds.
+#      a second: 2 to 8 of them in 4 seconds;
+#   4. one scan of the virtual card on a private pcscd with the vpcd driver
+#      (scripts/pcsc-stack.sh), with the test WinSCard that forwards to
+#      pcsc-lite (tests/wine): the Windows build's report and the Linux
+#      build's (LINUX_BUILD_DIR, configured and built here as needed) on the
+#      same card must be identical, byte for byte.
 # It exits non-zero with a message on the first mismatch.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+
+# Inside the stack of check 4: the virtual card, then one run of each build
+# on it. Arguments: output directory, quillon.exe, Linux quillon,
+# quillon-vcard. Writes windows.out and linux.out there, with the exit
+# statuses in windows.status and linux.status.
+if [ "${1:-}" = --scan-in-stack ]; then
+  out=$2 exe=$3 linux=$4 vcard=$5
+  "$vcard" --port "$PCSC_STACK_PORT" --profile apps --quiet --log "$PCSC_STACK_DIR/card.log" &
+  card_pid=$!
+  # pcscd powers the card up as soon as it sees it.
+  for _ in $(seq 100); do
+    grep -q ' ctrl power-on$' "$PCSC_STACK_DIR/card.log" 2>/dev/null && break
+    sleep 0.1
+  done
+  grep -q ' ctrl power-on$' "$PCSC_STACK_DIR/card.log" 2>/dev/null || { echo "the card was not powered up in 10 s" >&2; exit 1; }
+  status=0
+  timeout 60 "$root/tests/wine/quillon-wine.sh" "$exe" >"$out/windows.out" 2>"$out/windows.err" || status=$?
+  echo "$status" >"$out/windows.status"
+  status=0
+  timeout 30 "$linux" >"$out/linux.out" 2>"$out/linux.err" || status=$?
+  echo "$status" >"$out/linux.status"
+  kill -TERM "$card_pid"
+  wait "$card_pid" || true
+  exit 0
+fi
+
 build=${1:-$root/build-win}
+linux_build=${2:-$root/build-lin}
 jobs=$(nproc 2>/dev/null || echo 2)
 
 # shellcheck source=check-output.sh
@@ -57,6 +92,7 @@ cmake -S "$root" -B "$build" \
   -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_COMPILE_WARNING_AS_ERROR=ON || fail "cmake configure failed"
 cmake --build "$build" -j"$jobs" || fail "build failed"
+build=$(cd "$build" && pwd)
 exe=$build/quillon.exe
 [ -f "$exe" ] || fail "$exe was not built"
 note "built in $((SECONDS - start)) s"
@@ -155,5 +191,42 @@ debug=$tmp/debug.out
 run_quillon "$debug" 4 debug
 expect_retries "$debug" 'failed to establish SCard context (err 80100001)-> wait' 2 8 "with debug"
 note "debug: $retry_count context-retry lines (err 80100001) in 4 s, nothing else"
-note "runs took $((SECONDS - run_start)) s; all in $((SECONDS - start)) s"
+note "runs took $((SECONDS - run_start)) s"
+
+# --- 4. A scan of the virtual card, the same bytes as the Linux build's -----
+scan_start=$SECONDS
+note "building the Linux build, the virtual card and the WinSCard bridge in $linux_build"
+cmake -S "$root" -B "$linux_build" -DQUILLON_WINDOWS_EXE="$exe" >"$tmp/linux-cmake.log" 2>&1 ||
+  { cat "$tmp/linux-cmake.log" >&2; fail "cmake configure of $linux_build failed"; }
+linux_build=$(cd "$linux_build" && pwd)
+cmake --build "$linux_build" -j"$jobs" --target quillon quillon-vcard quillon_wine_bridge ||
+  fail "the Linux build failed"
+"$root/tests/wine/make-prefix.sh" "$linux_build/tests/wine/prefix" || fail "no Wine prefix for the scan"
+mkdir "$tmp/scan"
+QUILLON_WINE_BRIDGE=$linux_build/tests/wine QUILLON_WINE_PREFIX=$linux_build/tests/wine/prefix \
+  "$root/scripts/pcsc-stack.sh" --port "${QUILLON_WINDOWS_CHECK_PORT:-36710}" -- \
+  "$root/scripts/windows-check.sh" --scan-in-stack "$tmp/scan" "$exe" "$linux_build/quillon" \
+  "$linux_build/tests/vcard/quillon-vcard" || fail "the scan in the private pcsc-lite stack failed"
+for which in windows linux; do
+  status=$(cat "$tmp/scan/$which.status")
+  if [ "$status" != 0 ]; then
+    show "$which stdout" "$tmp/scan/$which.out"
+    cat "$tmp/scan/$which.err" >&2
+    fail "the $which build ended with status $status on the virtual card"
+  fi
+done
+windows=$tmp/scan/windows.out
+expect_banner "$windows" "scan"
+blocks=$(grep -c "^found AID:   '" "$windows" || true)
+[ "$blocks" -gt 0 ] || { show "stdout" "$windows"; fail "scan: the Windows build reported no application"; }
+if cmp -s "$windows" "$tmp/scan/linux.out"; then
+  note "scan: the Windows and Linux reports of the virtual card are identical" \
+    "($(stat -c %s "$windows") bytes, $blocks blocks)"
+else
+  note "scan: the Windows and Linux reports of the virtual card differ:"
+  cmp "$windows" "$tmp/scan/linux.out" || true
+  diff -a <(tr -d '\r' <"$windows") <(tr -d '\r' <"$tmp/scan/linux.out") >&2 || true
+  fail "scan: the two builds printed different reports"
+fi
+note "scan took $((SECONDS - scan_start)) s; all in $((SECONDS - start)) s"
 note "PASS"
