@@ -68,7 +68,7 @@ mount -t tmpfs -o mode=0700,size=16m make-prefix "$scratch" || die "cannot mount
 mkdir -m 0700 "$scratch/tmp" "$scratch/home"
 export TMPDIR=$scratch/tmp HOME=$scratch/home
 server_dir=/tmp/.wine-$(id -u)
-mkdir -p -m 0700 "$server_dir"
+[ -d "$server_dir" ] || mkdir -m 0700 "$server_dir"
 mount -t tmpfs -o mode=0700,size=16m make-prefix "$server_dir" || die "cannot mount tmpfs on $server_dir"
 export WINEPREFIX=$dir WINEDEBUG=-all
 # No Mono or Gecko installers, no desktop menu entries.

@@ -32,8 +32,9 @@ die() {
 }
 
 [ $# -ge 1 ] || die "usage: quillon-wine.sh QUILLON_EXE [ARGS...]"
-[ -n "${PCSC_STACK_DIR:-}" ] && mountpoint -q /run/pcscd ||
+if [ -z "${PCSC_STACK_DIR:-}" ] || ! mountpoint -q /run/pcscd; then
   die "runs only inside a pcsc-stack.sh namespace"
+fi
 bridge=${QUILLON_WINE_BRIDGE:?QUILLON_WINE_BRIDGE is not set}
 template=${QUILLON_WINE_PREFIX:?QUILLON_WINE_PREFIX is not set}
 [ -f "$bridge/winscard.dll.so" ] || die "no winscard.dll.so in $bridge"
@@ -92,7 +93,7 @@ prepare() {
   # stack's tmpfs), upstream Wine uses /tmp/.wine-UID.
   local server_dir
   server_dir=/tmp/.wine-$(id -u)
-  mkdir -p -m 0700 "$server_dir"
+  [ -d "$server_dir" ] || mkdir -m 0700 "$server_dir"
   mount -t tmpfs -o mode=0700,size=16m quillon-wine "$server_dir" || die "cannot mount tmpfs on $server_dir"
   # The persistent server; its output and input are not the tool's.
   "$wineserver" -p </dev/null >/dev/null 2>&1 9>&-
