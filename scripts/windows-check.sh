@@ -131,8 +131,10 @@ trap 'exit 130' INT TERM
 
 # A private prefix and home (CI may run with HOME unset), no display, no
 # Mono or Gecko installers, no desktop menu entries, no Wine diagnostics.
-mkdir -p "$tmp/home" "$tmp/prefix"
+# Debian's Wine makes its server directory in $TMPDIR: here it goes with $tmp.
+mkdir -p "$tmp/home" "$tmp/prefix" "$tmp/wine-tmp"
 export HOME=$tmp/home
+export TMPDIR=$tmp/wine-tmp
 export WINEPREFIX=$tmp/prefix
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'

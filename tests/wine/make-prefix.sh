@@ -57,10 +57,11 @@ if [ "${QUILLON_MAKE_PREFIX_INNER:-}" != 1 ]; then
 fi
 
 # Inside the namespaces. Wine's server directory: Debian's Wine makes one
-# with mkdtemp in $TMPDIR and notes its name in the prefix (file
-# "wineserver"), upstream Wine uses /tmp/.wine-UID. Both are private tmpfs
-# here, so nothing is left in /tmp; the note is removed from the prefix so
-# that each user of it makes its own.
+# with mkdtemp in $TMPDIR (a private tmpfs here) and notes its name in the
+# prefix (file "wineserver"; removed below, so that each user of the prefix
+# makes its own); upstream Wine uses /tmp/.wine-UID, hidden under a private
+# tmpfs when it is there (it is not made here, so Debian's Wine leaves
+# nothing in /tmp).
 scratch=$(dirname "$dir")/make-prefix.$$
 mkdir -p "$scratch"
 trap 'umount "$scratch" 2>/dev/null; rm -rf "$scratch"' EXIT
@@ -68,8 +69,9 @@ mount -t tmpfs -o mode=0700,size=16m make-prefix "$scratch" || die "cannot mount
 mkdir -m 0700 "$scratch/tmp" "$scratch/home"
 export TMPDIR=$scratch/tmp HOME=$scratch/home
 server_dir=/tmp/.wine-$(id -u)
-[ -d "$server_dir" ] || mkdir -m 0700 "$server_dir"
-mount -t tmpfs -o mode=0700,size=16m make-prefix "$server_dir" || die "cannot mount tmpfs on $server_dir"
+if [ -d "$server_dir" ]; then
+  mount -t tmpfs -o mode=0700,size=16m make-prefix "$server_dir" || die "cannot mount tmpfs on $server_dir"
+fi
 export WINEPREFIX=$dir WINEDEBUG=-all
 # No Mono or Gecko installers, no desktop menu entries.
 export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'

@@ -19,7 +19,7 @@
 #   - the prefix is an overlay on QUILLON_WINE_PREFIX, writable and thrown
 #     away with the stack, so that stacks running side by side never share
 #     one (nor its wineserver);
-#   - Wine's server directory is on a private tmpfs;
+#   - Wine's server directory is on a private tmpfs (TMPDIR);
 #   - a wineserver is started and stays until the stack ends, so that each
 #     run starts at once.
 # Then, and on every later run, it becomes (exec) `wine QUILLON_EXE ARGS`:
@@ -90,11 +90,13 @@ prepare() {
     -o "lowerdir=$template,upperdir=$state/prefix.upper,workdir=$state/prefix.work" "$WINEPREFIX" ||
     die "cannot mount an overlay of $template"
   # Wine's server directory: Debian's Wine makes it in $TMPDIR (here the
-  # stack's tmpfs), upstream Wine uses /tmp/.wine-UID.
+  # stack's tmpfs); upstream Wine uses /tmp/.wine-UID, hidden here under a
+  # private tmpfs when it is there (it is not made here).
   local server_dir
   server_dir=/tmp/.wine-$(id -u)
-  [ -d "$server_dir" ] || mkdir -m 0700 "$server_dir"
-  mount -t tmpfs -o mode=0700,size=16m quillon-wine "$server_dir" || die "cannot mount tmpfs on $server_dir"
+  if [ -d "$server_dir" ]; then
+    mount -t tmpfs -o mode=0700,size=16m quillon-wine "$server_dir" || die "cannot mount tmpfs on $server_dir"
+  fi
   # The persistent server; its output and input are not the tool's.
   "$wineserver" -p </dev/null >/dev/null 2>&1 9>&-
   touch "$state/ready"
