@@ -63,25 +63,9 @@ jobs=$(nproc 2>/dev/null || echo 2)
 . "$root/scripts/check-output.sh"
 check_name=windows-check
 
-# Debian 12 puts the 64-bit loader in /usr/lib/wine and a `wine` wrapper on
-# the PATH that uses it when there is no 32-bit Wine; other systems have
-# `wine64` on the PATH.
-wine=
-for candidate in wine64 wine /usr/lib/wine/wine64; do
-  if command -v "$candidate" >/dev/null 2>&1; then
-    wine=$(command -v "$candidate")
-    break
-  fi
-done
-[ -n "$wine" ] || fail "no wine64 or wine command (Debian: apt-get install wine wine64)"
-wineserver=
-for candidate in wineserver /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver; do
-  if command -v "$candidate" >/dev/null 2>&1; then
-    wineserver=$(command -v "$candidate")
-    break
-  fi
-done
-[ -n "$wineserver" ] || fail "no wineserver command"
+# shellcheck source=wine-commands.sh
+. "$root/scripts/wine-commands.sh"
+find_wine || fail "no wine64/wine or wineserver command (Debian: apt-get install wine wine64)"
 
 start=$SECONDS
 

@@ -20,22 +20,9 @@ die() {
 [ $# -eq 1 ] || die "usage: make-prefix.sh DIR"
 dir=$1
 
-wine=
-for candidate in wine64 wine /usr/lib/wine/wine64; do
-  if command -v "$candidate" >/dev/null 2>&1; then
-    wine=$(command -v "$candidate")
-    break
-  fi
-done
-[ -n "$wine" ] || die "no wine64 or wine command (Debian: apt-get install wine wine64)"
-wineserver=
-for candidate in wineserver /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver; do
-  if command -v "$candidate" >/dev/null 2>&1; then
-    wineserver=$(command -v "$candidate")
-    break
-  fi
-done
-[ -n "$wineserver" ] || die "no wineserver command"
+# shellcheck source=../../scripts/wine-commands.sh
+. "$(dirname "$0")/../../scripts/wine-commands.sh"
+find_wine || die "no wine64/wine or wineserver command (Debian: apt-get install wine wine64)"
 
 version=$("$wine" --version 2>/dev/null) || die "$wine --version failed"
 

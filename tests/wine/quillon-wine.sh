@@ -40,22 +40,9 @@ template=${QUILLON_WINE_PREFIX:?QUILLON_WINE_PREFIX is not set}
 [ -f "$bridge/winscard.dll.so" ] || die "no winscard.dll.so in $bridge"
 [ -f "$template/system.reg" ] || die "no Wine prefix at $template (tests/wine/make-prefix.sh)"
 
-wine=
-for candidate in wine64 wine /usr/lib/wine/wine64; do
-  if command -v "$candidate" >/dev/null 2>&1; then
-    wine=$(command -v "$candidate")
-    break
-  fi
-done
-[ -n "$wine" ] || die "no wine64 or wine command"
-wineserver=
-for candidate in wineserver /usr/lib/wine/wineserver64 /usr/lib/wine/wineserver; do
-  if command -v "$candidate" >/dev/null 2>&1; then
-    wineserver=$(command -v "$candidate")
-    break
-  fi
-done
-[ -n "$wineserver" ] || die "no wineserver command"
+# shellcheck source=../../scripts/wine-commands.sh
+. "$(dirname "$0")/../../scripts/wine-commands.sh"
+find_wine || die "no wine64/wine or wineserver command (Debian: apt-get install wine wine64)"
 
 state=$PCSC_STACK_DIR/wine
 export WINEPREFIX=$state/prefix
