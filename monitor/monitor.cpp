@@ -84,6 +84,29 @@ Listing list_readers(SCARDCONTEXT context, NameBlock& block, SCARD_READERSTATEW*
   return Listing::ok;
 }
 
+// Shows a reader name on the console without letting it drive the terminal:
+// a name comes from a driver's configuration or from a USB device's own
+// strings, and control characters in it could clear the screen, move the
+// cursor or forge report lines. Each C0 control, DEL and C1 control
+// (U+0080..U+009F, C2 80..C2 9F in the valid UTF-8 that name holds) becomes
+// one '?'; everything else is kept as it is.
+void make_printable(std::string& name) {
+  std::size_t out = 0;
+  for (std::size_t i = 0; i < name.size(); ++i) {
+    const auto b = static_cast<unsigned char>(name[i]);
+    const auto next = i + 1 < name.size() ? static_cast<unsigned char>(name[i + 1]) : 0;
+    if (b < 0x20 || b == 0x7F) {
+      name[out++] = '?';
+    } else if (b == 0xC2 && next >= 0x80 && next <= 0x9F) {
+      name[out++] = '?';
+      ++i;
+    } else {
+      name[out++] = name[i];
+    }
+  }
+  name.resize(out);
+}
+
 void dump_state(DWORD event_state) {
   for (const StateLine& line : STATE_LINES) {
     if (event_state & line.bit) console_log(0, "%s", line.text);
@@ -115,6 +138,8 @@ void monitor_readers() {
   SCARD_READERSTATEW states[MAX_READERS] = {};
   bool finished = false;
   std::string reader_name;
+  // The name at each position in the last listing.
+  std::basic_string<WCHAR> listed_names[MAX_READERS];
 
   while (!finished) {
     // A context cycle.
@@ -154,6 +179,17 @@ void monitor_readers() {
         }
       }
       previous_count = count;
+      // A reader other than the one at its position in the last listing (one
+      // replaced by another between two listings, such as a USB reader
+      // plugged back under a name with its new port) is waited on afresh as
+      // well: its saved state is the old reader's, with which the wait could
+      // see no change.
+      for (DWORD i = 0; i < count; ++i) {
+        if (listed_names[i] != states[i].szReader) {
+          states[i].dwCurrentState = SCARD_STATE_UNAWARE;
+          listed_names[i] = states[i].szReader;
+        }
+      }
 
       if (count == 0) {
         console_log(0, "no SCard readers detected...");
@@ -164,6 +200,7 @@ void monitor_readers() {
       if (waited == SCARD_S_SUCCESS) {
         for (DWORD i = 0; i < count; ++i) {
           wide_to_utf8(states[i].szReader, -1, reader_name);
+          make_printable(reader_name);
           console_log(1, "Reader: %s", reader_name.c_str());
           if (debug_mode) dump_state(states[i].dwEventState);
           const SessionResult session = run_card_session(context, states[i]);

@@ -1,6 +1,8 @@
 // Windows' wide-character PC/SC calls on top of pcsc-lite, whose reader names
-// are UTF-8. Names are converted exactly both ways; everything else passes
-// through unchanged.
+// are UTF-8. A name goes back to pcsc-lite as exactly the bytes it listed,
+// whether they are UTF-8 or not (a driver may name a reader in any encoding):
+// bytes that are not UTF-8 are held in the wide names as lone low surrogates
+// (see quillon_utf::Malformed). Everything else passes through unchanged.
 #include <cstring>
 #include <string>
 #include <vector>
@@ -16,7 +18,10 @@ std::size_t wide_length(LPCWSTR text) {
   return n;
 }
 
-std::string narrow(LPCWSTR text) { return quillon_utf::utf16_to_utf8(text, wide_length(text)); }
+using quillon_utf::Malformed;
+
+// A wide name as the bytes pcsc-lite knows it by.
+std::string narrow(LPCWSTR text) { return quillon_utf::utf16_to_utf8(text, wide_length(text), Malformed::keep_bytes); }
 
 // Fetches pcsc-lite's reader list (UTF-8 names, each ended by a zero, the
 // whole ended by an empty name) and returns it converted to UTF-16.
@@ -39,7 +44,7 @@ LONG wide_reader_list(SCARDCONTEXT context, const char* groups, std::u16string& 
   while (pos < list.size() && list[pos] != '\0') {
     std::size_t end = pos;
     while (end < list.size() && list[end] != '\0') ++end;
-    out += quillon_utf::utf8_to_utf16(list.data() + pos, end - pos);
+    out += quillon_utf::utf8_to_utf16(list.data() + pos, end - pos, Malformed::keep_bytes);
     out.push_back(u'\0');
     pos = end + 1;
   }
@@ -126,7 +131,11 @@ int WideCharToMultiByte(UINT CodePage, DWORD /*dwFlags*/, LPCWSTR lpWideCharStr,
   if (CodePage != CP_UTF8 || lpWideCharStr == nullptr || cchWideChar == 0 || cbMultiByte < 0) return 0;
   // -1: the text up to and including its terminator.
   const std::size_t length = cchWideChar < 0 ? wide_length(lpWideCharStr) + 1 : static_cast<std::size_t>(cchWideChar);
-  const std::string text = quillon_utf::utf16_to_utf8(lpWideCharStr, length);
+  // The text for the console: valid UTF-8 whatever the name's bytes were,
+  // with U+FFFD for each ill-formed subsequence of them.
+  const std::string bytes = quillon_utf::utf16_to_utf8(lpWideCharStr, length, Malformed::keep_bytes);
+  const std::u16string valid = quillon_utf::utf8_to_utf16(bytes.data(), bytes.size());
+  const std::string text = quillon_utf::utf16_to_utf8(valid.data(), valid.size());
   if (text.size() > 0x7FFFFFFF) return 0;
   const int needed = static_cast<int>(text.size());
   if (cbMultiByte == 0) return needed;          // a query of the size needed

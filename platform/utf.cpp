@@ -5,6 +5,17 @@ namespace quillon_utf {
 namespace {
 
 constexpr char32_t REPLACEMENT = 0xFFFD;
+// Bytes of ill-formed UTF-8 kept as lone low surrogates: 0x80..0xFF.
+constexpr char16_t KEPT_BYTE_FIRST = 0xDC80;
+constexpr char16_t KEPT_BYTE_LAST = 0xDCFF;
+
+void put_ill_formed(std::u16string& out, const unsigned char* bytes, std::size_t count, Malformed malformed) {
+  if (malformed == Malformed::replace) {
+    out.push_back(static_cast<char16_t>(REPLACEMENT));
+    return;
+  }
+  for (std::size_t k = 0; k < count; ++k) out.push_back(static_cast<char16_t>(0xDC00 + bytes[k]));
+}
 
 void put_utf16(std::u16string& out, char32_t c) {
   if (c < 0x10000) {
@@ -36,7 +47,7 @@ void put_utf8(std::string& out, char32_t c) {
 
 }  // namespace
 
-std::u16string utf8_to_utf16(const char* text, std::size_t length) {
+std::u16string utf8_to_utf16(const char* text, std::size_t length, Malformed malformed) {
   std::u16string out;
   out.reserve(length);
   const auto* s = reinterpret_cast<const unsigned char*>(text);
@@ -68,12 +79,12 @@ std::u16string utf8_to_utf16(const char* text, std::size_t length) {
       if (b == 0xF0) lo = 0x90;
       if (b == 0xF4) hi = 0x8F;
     } else {
-      out.push_back(static_cast<char16_t>(REPLACEMENT));
+      put_ill_formed(out, s + i, 1, malformed);
       ++i;
       continue;
     }
     // Take continuation bytes as long as they are valid; a sequence cut short
-    // becomes one U+FFFD, and the byte that cut it starts afresh.
+    // is one ill-formed subsequence, and the byte that cut it starts afresh.
     std::size_t j = i + 1;
     int taken = 0;
     while (taken < more && j < length) {
@@ -88,13 +99,13 @@ std::u16string utf8_to_utf16(const char* text, std::size_t length) {
     if (taken == more)
       put_utf16(out, c);
     else
-      out.push_back(static_cast<char16_t>(REPLACEMENT));
+      put_ill_formed(out, s + i, j - i, malformed);
     i = j;
   }
   return out;
 }
 
-std::string utf16_to_utf8(const char16_t* text, std::size_t length) {
+std::string utf16_to_utf8(const char16_t* text, std::size_t length, Malformed malformed) {
   std::string out;
   out.reserve(length * 3);
   for (std::size_t i = 0; i < length; ++i) {
@@ -102,6 +113,8 @@ std::string utf16_to_utf8(const char16_t* text, std::size_t length) {
     if (u >= 0xD800 && u <= 0xDBFF && i + 1 < length && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
       put_utf8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
+    } else if (malformed == Malformed::keep_bytes && u >= KEPT_BYTE_FIRST && u <= KEPT_BYTE_LAST) {
+      out.push_back(static_cast<char>(u - 0xDC00));  // a byte kept from ill-formed UTF-8
     } else if (u >= 0xD800 && u <= 0xDFFF) {
       put_utf8(out, REPLACEMENT);  // unpaired surrogate
     } else {

@@ -3,10 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "monitor/monitor.h"
 #include "platform/pcsc.h"
 #include "platform/utf.h"
+#include "tests/support.h"
 
 using quillon_utf::utf16_to_utf8;
 using quillon_utf::utf8_to_utf16;
@@ -14,6 +16,7 @@ using quillon_utf::utf8_to_utf16;
 namespace {
 std::u16string u16(const std::string& s) { return utf8_to_utf16(s.data(), s.size()); }
 std::string u8(const std::u16string& s) { return utf16_to_utf8(s.data(), s.size()); }
+std::string hex_of(const std::string& s) { return support::hex(sim::Bytes(s.begin(), s.end())); }
 }  // namespace
 
 TEST(Utf, RoundTripsEveryPlane) {
@@ -46,6 +49,32 @@ TEST(Utf, MalformedInputBecomesReplacementCharacters) {
   EXPECT_EQ(u8(std::u16string(u"x") + char16_t(0xD800) + u"y"), "x\xEF\xBF\xBDy");
   EXPECT_EQ(u8(std::u16string(1, char16_t(0xDC00))), "\xEF\xBF\xBD");
   EXPECT_EQ(u8(std::u16string(1, char16_t(0xD83D))), "\xEF\xBF\xBD");
+}
+
+TEST(Utf, NamesOfAnyBytesRoundTrip) {
+  using quillon_utf::Malformed;
+  const auto keep16 = [](const std::string& s) { return utf8_to_utf16(s.data(), s.size(), Malformed::keep_bytes); };
+  const auto keep8 = [](const std::u16string& s) { return utf16_to_utf8(s.data(), s.size(), Malformed::keep_bytes); };
+  // Each byte of an ill-formed subsequence is held as U+DC00 + byte; valid
+  // UTF-8 around it is decoded as usual.
+  EXPECT_EQ(keep16("Caf\xE9 \xC3\xA9"), std::u16string(u"Caf") + char16_t(0xDCE9) + u" \u00e9");
+  EXPECT_EQ(keep16("\xE2\x82" "A"), std::u16string() + char16_t(0xDCE2) + char16_t(0xDC82) + u"A");
+  // Every byte string comes back unchanged: each byte alone, the malformed
+  // forms, and names that mix them with valid text.
+  std::vector<std::string> samples{"\xFF\xFE", "a\xC3", "\xC0\xAF", "\xED\xA0\x80", "\xF4\x90\x80\x80",
+                                   "\xF0\x9F\x98", "\xEF\xBF\xBD\xBD", "ok \xF0\x9F\x98\x80 \xE9t\xE9"};
+  for (int b = 1; b < 256; ++b) samples.emplace_back(1, static_cast<char>(b));
+  for (const std::string& s : samples) EXPECT_EQ(keep8(keep16(s)), s) << hex_of(s);
+  // Shown on the console, a kept byte is U+FFFD again, one per ill-formed
+  // subsequence as before; without keep_bytes a lone low surrogate is too.
+  for (const std::string& s : samples) {
+    const std::u16string wide = keep16(s);
+    std::string shown(wide.size() * 3 + 1, '\0');
+    const int n = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), static_cast<int>(wide.size()), shown.data(),
+                                      static_cast<int>(shown.size()), nullptr, nullptr);
+    EXPECT_EQ(shown.substr(0, static_cast<std::size_t>(n)), u8(u16(s))) << hex_of(s);
+  }
+  EXPECT_EQ(u8(std::u16string(1, char16_t(0xDCE9))), "\xEF\xBF\xBD");
 }
 
 TEST(Utf, WideCharToMultiByteAsWindowsDoes) {

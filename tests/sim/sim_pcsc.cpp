@@ -63,6 +63,7 @@ struct World {
   SCARDHANDLE next_handle = 0x2000;
   bool service = true;
   std::string raw_list;
+  UnknownReader unknown_reader = UnknownReader::pcsc_lite;
 };
 
 World& world() {
@@ -216,6 +217,7 @@ void remove_card(const std::string& name) {
 }
 
 void set_raw_reader_list(const std::string& bytes) { world().raw_list = bytes; }
+void answer_unknown_reader(UnknownReader answer) { world().unknown_reader = answer; }
 
 void set_service(bool running) {
   World& w = world();
@@ -367,6 +369,11 @@ LONG SCardGetStatusChange(SCARDCONTEXT hContext, DWORD dwTimeout, SCARD_READERST
   if (fault != SCARD_S_SUCCESS) return fault;
   if (!sim::valid_context(hContext)) return sim::leave(index, SCARD_E_INVALID_HANDLE);
   auto& w = sim::world();
+  if (cReaders == 0) return sim::leave(index, SCARD_S_SUCCESS);
+  if (w.unknown_reader == sim::UnknownReader::pcsc_lite)
+    for (DWORD i = 0; i < cReaders; ++i)
+      if (rgReaderStates[i].szReader == nullptr || sim::find_reader(rgReaderStates[i].szReader) == nullptr)
+        return sim::leave(index, SCARD_E_UNKNOWN_READER);
   const std::uint64_t deadline = dwTimeout == INFINITE ? UINT64_MAX : w.clock + dwTimeout;
   for (;;) {
     if (!w.service) return sim::leave(index, SCARD_E_NO_SERVICE);

@@ -72,6 +72,14 @@ void set_state_bits(const std::string& reader, DWORD bits);
 // A faulty stack: SCardListReaders hands out exactly these bytes (and their
 // length) as the reader list, terminated or not. Empty: the real list.
 void set_raw_reader_list(const std::string& bytes);
+// How a status-change wait answers for an entry whose reader name the stack
+// does not know at the time of the call: pcsc-lite (the default) fails at
+// once with SCARD_E_UNKNOWN_READER; WinSCard succeeds and gives the entry
+// SCARD_STATE_UNKNOWN | SCARD_STATE_CHANGED | SCARD_STATE_IGNORE. A reader
+// that goes away during a wait gets the latter in either case. A wait over
+// no reader at all returns 0 at once, as pcsc-lite's does.
+enum class UnknownReader { pcsc_lite, winscard };
+void answer_unknown_reader(UnknownReader answer);
 // pcscd going away and coming back: while down, every call fails with
 // SCARD_E_NO_SERVICE and contexts made before are gone.
 void set_service(bool running);
