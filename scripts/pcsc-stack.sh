@@ -9,7 +9,8 @@
 # so libpcsclite clients (which use /run/pcscd/pcscd.comm) talk to this pcscd
 # only. vpcd listens on port N for reader "Virtual PCD 00 00" and on N+1 for
 # "Virtual PCD 00 01"; a virtual card connects there (127.0.0.1). Default
-# port 35963. With --reader-name, NAME (UTF-8, without double quotes) takes
+# port 35963. With --reader-name, NAME (any bytes but a double quote or a
+# line break: UTF-8, another encoding, control characters) takes
 # the place of "Virtual PCD" in both names: vpcd's FRIENDLYNAME.
 # Whatever runs in the stack ends with it: the stack is a PID
 # namespace, so when its first process ends, even killed by SIGKILL (as
@@ -24,7 +25,7 @@
 #
 # Subcommand for use inside the namespace (e.g. by a test that starts pcscd
 # late or restarts it):
-#   pcsc-stack.sh exec-pcscd [--no-readers] [--debug]
+#   pcsc-stack.sh exec-pcscd [--no-readers] [--debug] [--reader-name NAME]
 #                               becomes pcscd (exec), in the foreground, with
 #                               the stack's configuration; its PID is noted in
 #                               $PCSC_STACK_DIR/pcscd.pid so that the stack
@@ -33,7 +34,9 @@
 #                               directory instead, so it has no reader at all
 #                               (the vpcd entry stays in place for the next
 #                               start). With --debug pcscd logs every client
-#                               request ("Received command: ...").
+#                               request ("Received command: ..."). With
+#                               --reader-name the vpcd entry gets NAME from
+#                               then on, as the option of the same name does.
 # Needs root (namespaces, tmpfs), unshare(1) from util-linux, pcscd and vpcd.
 
 set -u
@@ -56,6 +59,11 @@ CHANNELID    $2
 EOF
 }
 
+# A FRIENDLYNAME is a double-quoted string on one line; any other byte goes.
+check_reader_name() {
+  case $1 in *'"'*|*$'\n'*) die "the reader name cannot hold a double quote or a line break" ;; esac
+}
+
 # Replaces the current process by pcscd for this stack; with --no-readers,
 # by one without any reader configuration.
 exec_pcscd() {
@@ -68,6 +76,11 @@ exec_pcscd() {
         mkdir -p "$conf" || die "cannot create $conf"
         ;;
       --debug) level=--debug ;;
+      --reader-name)
+        check_reader_name "${2:?--reader-name needs a value}"
+        write_reader_conf "$PCSC_STACK_CONF" "$PCSC_STACK_PORT" "$2"
+        shift
+        ;;
       *) die "exec-pcscd: unknown argument '$1'" ;;
     esac
     shift
@@ -128,7 +141,7 @@ while [ $# -gt 0 ]; do
 done
 [ $# -gt 0 ] || die "no COMMAND given (see --help)"
 case $port in ''|*[!0-9]*) die "bad port '$port'" ;; esac
-case $reader_name in *'"'*|*$'\n'*) die "the reader name cannot hold a double quote or a line break" ;; esac
+check_reader_name "$reader_name"
 
 self=$(readlink -f "$0")
 

@@ -62,6 +62,15 @@ STATE_PRESENT = b"SCARD_STATE_PRESENT: There is a card in the reader."
 # A reader name beyond ASCII (the stack's --reader-name): two-, three- and
 # four-byte UTF-8, the last outside UTF-16's basic plane (a surrogate pair).
 NONASCII_NAME = "Lecteur Ünïcödé € 読取機 🂡"
+# A name that is not UTF-8 (Latin-1 é), as an administrator's reader.conf may
+# have it; the reader line shows U+FFFD for the byte.
+LATIN1_NAME = b"Caf\xe9 Reader"
+LATIN1_LINE = b"Reader: Caf\xef\xbf\xbd Reader 00 00"
+# A name with control characters, as a hostile USB device's product string
+# may have: ESC sequences that clear the screen, CR, BEL and a C1 control
+# (U+0085); each is shown as '?'.
+CONTROL_NAME = b"Evil\x1b[2J\x1b[H\rfound AID:   X\x07 \xc2\x85"
+CONTROL_LINE = b"Reader: Evil?[2J?[H?found AID:   X? ? 00 00"
 NO_VALUE = b"\xa0"  # the catalogue's mark for a field without a value (Windows-1252 no-break space)
 
 # Catalogue rows that the virtual cards carry: aid, name, description, vendor.
@@ -222,11 +231,14 @@ class Pcscd:
         self.proc = None
         self.log_path = workdir / "pcscd.log"
 
-    def start(self, readers=True, debug=False):
+    def start(self, readers=True, debug=False, reader_name=None):
         """Starts pcscd with the vpcd reader entry, or without any reader;
-        with debug it logs every client request (see commands)."""
+        with debug it logs every client request (see commands); with
+        reader_name (str or bytes) the vpcd readers take that name."""
         log = open(self.log_path, "ab")
         extra = ([] if readers else ["--no-readers"]) + (["--debug"] if debug else [])
+        if reader_name is not None:
+            extra += ["--reader-name", os.fsencode(reader_name)]
         self.proc = subprocess.Popen([os.environ["PCSC_STACK_SCRIPT"], "exec-pcscd", *extra],
                                      stdin=subprocess.DEVNULL, stdout=log, stderr=subprocess.STDOUT)
         log.close()
@@ -460,10 +472,10 @@ def check_scan_trace(section, card):
         raise Failure(f"accepted AIDs {accepted!r}, expected {want!r}")
 
 
-def check_debug_report(out, card, vcard):
+def check_debug_report(out, card, vcard, reader=READER0):
     """Whole debug run of a card that is in the reader from the start."""
     check_banner(out)
-    check_debug_session(lines_of(out[len(BANNER):]), card)
+    check_debug_session(lines_of(out[len(BANNER):]), card, reader)
     check_exchanges(out, vcard)
 
 
@@ -475,11 +487,11 @@ def last_session(out):
     return ls[len(ls) - 1 - ls[::-1].index(READER0):]
 
 
-def check_debug_session(ls, card):
+def check_debug_session(ls, card, reader=READER0):
     """One debug session that ends the run: reader line, state lines, ATR,
     scan trace, the blocks with their serial reads, disconnect."""
-    if not ls or ls[0] != READER0:
-        raise Failure(f"session starts with {ls[:1]!r}, expected {READER0!r}")
+    if not ls or ls[0] != reader:
+        raise Failure(f"session starts with {ls[:1]!r}, expected {reader!r}")
     i = 1
     states = []
     while i < len(ls) and ls[i].startswith(b"SCARD_STATE_"):
@@ -639,16 +651,39 @@ def case_t0(c):
 
 
 def case_nonascii(c):
-    """The readers carry a name beyond ASCII (NONASCII_NAME, given to the
-    stack): the reader line shows it in UTF-8 byte for byte (as pcscd has it,
-    through the tool's UTF-16 names and back), then the apps card's report."""
-    c.pcscd.start()
-    card = c.card("apps")
-    card.wait_inserted()
-    t = c.run_tool()
-    c.report_exit(t.wait_exit())
+    """Readers named as drivers may name them, one pcscd after another:
+    1. in Latin-1, not UTF-8 (Linux build; under Wine the test WinSCard's
+       names are UTF-16 from UTF-8, as Windows' are): the tool uses the
+       reader by the bytes pcscd listed, so every wait and connect reaches it
+       (debug: not one "status change error"), the reader line shows U+FFFD
+       for the byte, and the apps card's whole report follows;
+    2. with control characters (ESC, CR, BEL, a C1 control): each is shown
+       as '?' and the report follows as usual;
+    3. beyond ASCII in UTF-8 (NONASCII_NAME): the reader line shows it byte
+       for byte, through the tool's UTF-16 names and back."""
+    def run(name, *args):
+        c.pcscd.stop()
+        c.pcscd = Pcscd(c.workdir)
+        c.pcscd.start(reader_name=name)
+        for old in c.cards:
+            old.stop()
+        card = c.card("apps")
+        card.wait_inserted()
+        t = c.run_tool(*args)
+        c.report_exit(t.wait_exit())
+        return card, t.output()
+
+    if not c.opts.wine:
+        card, out = run(LATIN1_NAME, "debug")
+        if b"status change error" in out:
+            raise Failure("status change errors for a reader named in Latin-1:\n" + show(out))
+        check_debug_report(out, CARDS["apps"], card, reader=LATIN1_LINE)
+    _, out = run(CONTROL_NAME)
+    check_exact("report in a reader named with control characters", out,
+                lines_of(BANNER) + [CONTROL_LINE] + report_lines(CARDS["apps"]))
+    _, out = run(NONASCII_NAME)
     reader = b"Reader: " + NONASCII_NAME.encode() + b" 00 00"
-    check_exact("report in a reader with a non-ASCII name", t.output(),
+    check_exact("report in a reader with a non-ASCII name", out,
                 lines_of(BANNER) + [reader] + report_lines(CARDS["apps"]))
 
 
