@@ -10,13 +10,13 @@
 
 namespace {
 
-std::size_t wide_length(LPCWSTR text) {
+std::size_t wide_length(const WCHAR* text) {
   std::size_t n = 0;
   while (text[n] != 0) ++n;
   return n;
 }
 
-std::string narrow(LPCWSTR text) { return quillon_utf::utf16_to_utf8(text, wide_length(text)); }
+std::string narrow(const WCHAR* text) { return quillon_utf::utf16_to_utf8(text, wide_length(text)); }
 
 // Fetches pcsc-lite's reader list (UTF-8 names, each ended by a zero, the
 // whole ended by an empty name) and returns it converted to UTF-16.
@@ -49,12 +49,12 @@ LONG wide_reader_list(SCARDCONTEXT context, const char* groups, std::u16string& 
 
 }  // namespace
 
-LONG SCardListReadersW(SCARDCONTEXT hContext, LPCWSTR mszGroups, LPWSTR mszReaders, LPDWORD pcchReaders) {
+LONG SCardListReadersW(SCARDCONTEXT hContext, const WCHAR* mszGroups, LPWSTR mszReaders, LPDWORD pcchReaders) {
   if (pcchReaders == nullptr) return SCARD_E_INVALID_PARAMETER;
   // Groups form a multi-string as well.
   std::string groups;
   if (mszGroups != nullptr) {
-    for (LPCWSTR g = mszGroups; *g != 0; g += wide_length(g) + 1) {
+    for (const WCHAR* g = mszGroups; *g != 0; g += wide_length(g) + 1) {
       groups += narrow(g);
       groups.push_back('\0');
     }
@@ -106,7 +106,7 @@ LONG SCardGetStatusChangeW(SCARDCONTEXT hContext, DWORD dwTimeout, LPSCARD_READE
   return result;
 }
 
-LONG SCardConnectW(SCARDCONTEXT hContext, LPCWSTR szReader, DWORD dwShareMode, DWORD dwPreferredProtocols,
+LONG SCardConnectW(SCARDCONTEXT hContext, const WCHAR* szReader, DWORD dwShareMode, DWORD dwPreferredProtocols,
                    LPSCARDHANDLE phCard, LPDWORD pdwActiveProtocol) {
   if (szReader == nullptr) return SCARD_E_INVALID_PARAMETER;
   const std::string name = narrow(szReader);
@@ -120,8 +120,8 @@ LONG SCardConnectW(SCARDCONTEXT hContext, LPCWSTR szReader, DWORD dwShareMode, D
   return result;
 }
 
-int WideCharToMultiByte(UINT CodePage, DWORD /*dwFlags*/, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
-                        int cbMultiByte, LPCSTR /*lpDefaultChar*/, LPBOOL lpUsedDefaultChar) {
+int WideCharToMultiByte(UINT CodePage, DWORD /*dwFlags*/, const WCHAR* lpWideCharStr, int cchWideChar,
+                        LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR /*lpDefaultChar*/, LPBOOL lpUsedDefaultChar) {
   if (lpUsedDefaultChar != nullptr) *lpUsedDefaultChar = 0;
   if (CodePage != CP_UTF8 || lpWideCharStr == nullptr || cchWideChar == 0 || cbMultiByte < 0) return 0;
   // -1: the text up to and including its terminator.
