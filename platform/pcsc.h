@@ -64,8 +64,11 @@ void Sleep(DWORD dwMilliseconds);
 #endif
 
 // PC/SC result codes are 32-bit values; pcsc-lite holds them in a 64-bit LONG
-// on 64-bit Linux, WinSCard in a signed 32-bit one. This gives the 32-bit
-// value for printing ("%x", "%08X") without sign extension.
+// on 64-bit Linux, WinSCard and the PCSC framework in a signed 32-bit one.
+// This gives the 32-bit value for printing ("%x", "%08X") without sign
+// extension. The framework's codes are unsigned literals (0x80100069), so a
+// result is compared with a code taken as a LONG: static_cast<LONG>(code),
+// which is the code itself on Linux and Windows.
 inline unsigned int pcsc_code(LONG result) {
   return static_cast<unsigned int>(static_cast<std::uint32_t>(result));
 }

@@ -24,7 +24,7 @@ LONG wide_reader_list(SCARDCONTEXT context, const char* groups, std::u16string& 
   std::vector<char> list;
   LONG result = SCARD_E_INSUFFICIENT_BUFFER;
   // The list can grow between the length query and the fetch; try again then.
-  for (int attempt = 0; attempt < 5 && result == SCARD_E_INSUFFICIENT_BUFFER; ++attempt) {
+  for (int attempt = 0; attempt < 5 && result == static_cast<LONG>(SCARD_E_INSUFFICIENT_BUFFER); ++attempt) {
     DWORD length = 0;
     result = SCardListReaders(context, groups, nullptr, &length);
     if (result != SCARD_S_SUCCESS) return result;
@@ -116,7 +116,7 @@ LONG SCardConnectW(SCARDCONTEXT hContext, const WCHAR* szReader, DWORD dwShareMo
   // pcsc-lite (and the PCSC framework) with SCARD_E_NO_SMARTCARD. Given in
   // WinSCard's terms, an empty reader is what it is to the session, a card
   // that is not there, and not a fault of the context.
-  if (result == SCARD_E_NO_SMARTCARD) return SCARD_W_REMOVED_CARD;
+  if (result == static_cast<LONG>(SCARD_E_NO_SMARTCARD)) return SCARD_W_REMOVED_CARD;
   return result;
 }
 
