@@ -29,7 +29,7 @@ fi
 
 # The stand-ins themselves: a change that loses one of the framework's
 # properties fails here, before any source is looked at.
-"$cxx" "${flags[@]}" -x c++ - <<'EOF'
+if ! "$cxx" "${flags[@]}" -x c++ - <<'EOF'
 #if defined(__linux__) || !defined(__APPLE__)
 #error "not the macOS configuration"
 #endif
@@ -50,6 +50,10 @@ static_assert(std::is_same<decltype(SCardTransmit(0, nullptr, nullptr, 0, nullpt
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
 static_assert(std::is_same<LPCWSTR, char*>::value, "the framework's LPCWSTR");
 EOF
+then
+  echo "macos-check: tests/macos/PCSC no longer matches the framework's declarations" >&2
+  exit 1
+fi
 
 shopt -s nullglob
 sources=(app/*.cpp buffer/*.cpp monitor/*.cpp apdu/*.cpp catalogue/*.cpp platform/*.cpp tests/*.cpp tests/sim/*.cpp)
