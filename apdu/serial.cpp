@@ -54,14 +54,14 @@ void read_card_serial(HexString aid, SCARDHANDLE card, DWORD protocol) {
   // reconnected, the PC/SC service answers each further call on it with
   // SCARD_W_RESET_CARD, and the serial read of the next application would
   // fail. The card has just been reset, so the reconnect leaves it as it is.
-  if (ended == SCARD_S_SUCCESS || ended == SCARD_W_RESET_CARD) {
+  if (ended == SCARD_S_SUCCESS || ended == static_cast<LONG>(SCARD_W_RESET_CARD)) {
     DWORD active_protocol = 0;
     SCardReconnect(card, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, SCARD_LEAVE_CARD,
                    &active_protocol);
   }
 
   if (error != SCARD_S_SUCCESS) {
-    if (error == SCARD_W_REMOVED_CARD)
+    if (error == static_cast<LONG>(SCARD_W_REMOVED_CARD))
       console_log(0, "card removed");
     else
       console_log(0, "reader error %x", pcsc_code(error));

@@ -53,7 +53,7 @@ Listing list_readers(SCARDCONTEXT context, NameBlock& block, SCARD_READERSTATEW*
   count = 0;
   DWORD length = 0;
   result = SCardListReadersW(context, nullptr, nullptr, &length);
-  if (result == SCARD_E_NO_READERS_AVAILABLE) return Listing::ok;
+  if (result == static_cast<LONG>(SCARD_E_NO_READERS_AVAILABLE)) return Listing::ok;
   if (result != SCARD_S_SUCCESS) return Listing::failed;
 
   const DWORD allocated = length > 0 ? length : 1;
@@ -211,7 +211,7 @@ void monitor_readers() {
             break;
           }
         }
-      } else if (waited != SCARD_E_TIMEOUT) {
+      } else if (waited != static_cast<LONG>(SCARD_E_TIMEOUT)) {
         console_log(0, "status change error %x", pcsc_code(waited));
       }
       first_listing = false;

@@ -16,7 +16,7 @@ SessionResult run_card_session(SCARDCONTEXT context, const SCARD_READERSTATEW& e
                                        SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &card, &protocol);
   if (connected != SCARD_S_SUCCESS) {
     console_log(0, "connect res %x", pcsc_code(connected));
-    if (connected == SCARD_W_REMOVED_CARD) {
+    if (connected == static_cast<LONG>(SCARD_W_REMOVED_CARD)) {
       console_log(0, "card removed");
       return outcome;
     }

@@ -24,7 +24,7 @@
 #include <PCSC/winscard.h>
 #endif
 
-// Older pcsc-lite headers, such as the PCSC framework's, may lack these.
+// Older pcsc-lite headers may lack these.
 #ifndef SCARD_E_NO_READERS_AVAILABLE
 #define SCARD_E_NO_READERS_AVAILABLE ((LONG)0x8010002E)
 #endif
@@ -32,10 +32,11 @@
 #define SCARD_E_NO_SERVICE ((LONG)0x8010001D)
 #endif
 
-// UTF-16 code unit, as WCHAR is on Windows.
+// UTF-16 code unit, as WCHAR is on Windows. Constant UTF-16 text is spelled
+// const WCHAR*, not LPCWSTR: the PCSC framework's wintypes.h already declares
+// LPCWSTR, as a deprecated char*.
 typedef char16_t WCHAR;
 typedef WCHAR* LPWSTR;
-typedef const WCHAR* LPCWSTR;
 typedef BOOL* LPBOOL;
 typedef unsigned int UINT;
 
@@ -43,7 +44,7 @@ typedef unsigned int UINT;
 
 // pcsc-lite keeps 33 ATR bytes; the wide structure has Windows' 36.
 typedef struct {
-  LPCWSTR szReader;
+  const WCHAR* szReader;
   void* pvUserData;
   DWORD dwCurrentState;
   DWORD dwEventState;
@@ -51,20 +52,23 @@ typedef struct {
   unsigned char rgbAtr[36];
 } SCARD_READERSTATEW, *PSCARD_READERSTATEW, *LPSCARD_READERSTATEW;
 
-LONG SCardListReadersW(SCARDCONTEXT hContext, LPCWSTR mszGroups, LPWSTR mszReaders, LPDWORD pcchReaders);
+LONG SCardListReadersW(SCARDCONTEXT hContext, const WCHAR* mszGroups, LPWSTR mszReaders, LPDWORD pcchReaders);
 LONG SCardGetStatusChangeW(SCARDCONTEXT hContext, DWORD dwTimeout, LPSCARD_READERSTATEW rgReaderStates,
                            DWORD cReaders);
-LONG SCardConnectW(SCARDCONTEXT hContext, LPCWSTR szReader, DWORD dwShareMode, DWORD dwPreferredProtocols,
+LONG SCardConnectW(SCARDCONTEXT hContext, const WCHAR* szReader, DWORD dwShareMode, DWORD dwPreferredProtocols,
                    LPSCARDHANDLE phCard, LPDWORD pdwActiveProtocol);
-int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
+int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, const WCHAR* lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
                         int cbMultiByte, LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar);
 void Sleep(DWORD dwMilliseconds);
 
 #endif
 
 // PC/SC result codes are 32-bit values; pcsc-lite holds them in a 64-bit LONG
-// on 64-bit Linux, WinSCard in a signed 32-bit one. This gives the 32-bit
-// value for printing ("%x", "%08X") without sign extension.
+// on 64-bit Linux, WinSCard and the PCSC framework in a signed 32-bit one.
+// This gives the 32-bit value for printing ("%x", "%08X") without sign
+// extension. The framework's codes are unsigned literals (0x80100069), so a
+// result is compared with a code taken as a LONG: static_cast<LONG>(code),
+// which is the code itself on Linux and Windows.
 inline unsigned int pcsc_code(LONG result) {
   return static_cast<unsigned int>(static_cast<std::uint32_t>(result));
 }

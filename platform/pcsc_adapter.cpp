@@ -12,7 +12,7 @@
 
 namespace {
 
-std::size_t wide_length(LPCWSTR text) {
+std::size_t wide_length(const WCHAR* text) {
   std::size_t n = 0;
   while (text[n] != 0) ++n;
   return n;
@@ -21,7 +21,9 @@ std::size_t wide_length(LPCWSTR text) {
 using quillon_utf::Malformed;
 
 // A wide name as the bytes pcsc-lite knows it by.
-std::string narrow(LPCWSTR text) { return quillon_utf::utf16_to_utf8(text, wide_length(text), Malformed::keep_bytes); }
+std::string narrow(const WCHAR* text) {
+  return quillon_utf::utf16_to_utf8(text, wide_length(text), Malformed::keep_bytes);
+}
 
 // Fetches pcsc-lite's reader list (UTF-8 names, each ended by a zero, the
 // whole ended by an empty name) and returns it converted to UTF-16.
@@ -29,7 +31,7 @@ LONG wide_reader_list(SCARDCONTEXT context, const char* groups, std::u16string& 
   std::vector<char> list;
   LONG result = SCARD_E_INSUFFICIENT_BUFFER;
   // The list can grow between the length query and the fetch; try again then.
-  for (int attempt = 0; attempt < 5 && result == SCARD_E_INSUFFICIENT_BUFFER; ++attempt) {
+  for (int attempt = 0; attempt < 5 && result == static_cast<LONG>(SCARD_E_INSUFFICIENT_BUFFER); ++attempt) {
     DWORD length = 0;
     result = SCardListReaders(context, groups, nullptr, &length);
     if (result != SCARD_S_SUCCESS) return result;
@@ -54,12 +56,12 @@ LONG wide_reader_list(SCARDCONTEXT context, const char* groups, std::u16string& 
 
 }  // namespace
 
-LONG SCardListReadersW(SCARDCONTEXT hContext, LPCWSTR mszGroups, LPWSTR mszReaders, LPDWORD pcchReaders) {
+LONG SCardListReadersW(SCARDCONTEXT hContext, const WCHAR* mszGroups, LPWSTR mszReaders, LPDWORD pcchReaders) {
   if (pcchReaders == nullptr) return SCARD_E_INVALID_PARAMETER;
   // Groups form a multi-string as well.
   std::string groups;
   if (mszGroups != nullptr) {
-    for (LPCWSTR g = mszGroups; *g != 0; g += wide_length(g) + 1) {
+    for (const WCHAR* g = mszGroups; *g != 0; g += wide_length(g) + 1) {
       groups += narrow(g);
       groups.push_back('\0');
     }
@@ -111,7 +113,7 @@ LONG SCardGetStatusChangeW(SCARDCONTEXT hContext, DWORD dwTimeout, LPSCARD_READE
   return result;
 }
 
-LONG SCardConnectW(SCARDCONTEXT hContext, LPCWSTR szReader, DWORD dwShareMode, DWORD dwPreferredProtocols,
+LONG SCardConnectW(SCARDCONTEXT hContext, const WCHAR* szReader, DWORD dwShareMode, DWORD dwPreferredProtocols,
                    LPSCARDHANDLE phCard, LPDWORD pdwActiveProtocol) {
   if (szReader == nullptr) return SCARD_E_INVALID_PARAMETER;
   const std::string name = narrow(szReader);
@@ -121,12 +123,12 @@ LONG SCardConnectW(SCARDCONTEXT hContext, LPCWSTR szReader, DWORD dwShareMode, D
   // pcsc-lite (and the PCSC framework) with SCARD_E_NO_SMARTCARD. Given in
   // WinSCard's terms, an empty reader is what it is to the session, a card
   // that is not there, and not a fault of the context.
-  if (result == SCARD_E_NO_SMARTCARD) return SCARD_W_REMOVED_CARD;
+  if (result == static_cast<LONG>(SCARD_E_NO_SMARTCARD)) return SCARD_W_REMOVED_CARD;
   return result;
 }
 
-int WideCharToMultiByte(UINT CodePage, DWORD /*dwFlags*/, LPCWSTR lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
-                        int cbMultiByte, LPCSTR /*lpDefaultChar*/, LPBOOL lpUsedDefaultChar) {
+int WideCharToMultiByte(UINT CodePage, DWORD /*dwFlags*/, const WCHAR* lpWideCharStr, int cchWideChar,
+                        LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR /*lpDefaultChar*/, LPBOOL lpUsedDefaultChar) {
   if (lpUsedDefaultChar != nullptr) *lpUsedDefaultChar = 0;
   if (CodePage != CP_UTF8 || lpWideCharStr == nullptr || cchWideChar == 0 || cbMultiByte < 0) return 0;
   // -1: the text up to and including its terminator.

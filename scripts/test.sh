@@ -10,13 +10,19 @@
 #  4. the Debian package, built, unpacked and its binary run;
 #  5. the Windows build (MinGW-w64) under Wine: its start with Wine's own
 #     WinSCard, and one scan of the virtual card compared with the Linux
-#     build's.
+#     build's;
+#  6. the macOS build, checked first as it takes seconds: every product
+#     source and unit test compiled, syntax only, against stand-ins for the
+#     PCSC framework's headers (scripts/macos-check.sh).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh --test
 
 jobs=$(nproc 2>/dev/null || echo 2)
+
+echo "== macOS build: the sources against the PCSC framework's declarations (syntax only)"
+scripts/macos-check.sh
 
 echo "== Windows build (MinGW-w64), for its end-to-end tests under Wine"
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
@@ -51,7 +57,8 @@ echo "== Windows build under Wine"
 scripts/windows-check.sh build-win build-test
 
 # Every stage above stops the script on a failure, so reaching here means all
-# passed: the two test runs, the two fuzz runs and the two platform checks.
+# passed: the two test runs, the two fuzz runs, the package check and the
+# Windows and macOS checks.
 unit_and_e2e=$(ctest --test-dir build-test -N | sed -n 's/^Total Tests: //p')
 sanitized=$(ctest --test-dir build-asan -N -L unit | sed -n 's/^Total Tests: //p')
-echo "summary: $((unit_and_e2e + sanitized + 4)) passed, 0 failed"
+echo "summary: $((unit_and_e2e + sanitized + 5)) passed, 0 failed"

@@ -193,8 +193,9 @@ TEST(Transmit, FailedExchangeReturnsTheCodeUnchangedAndWritesNothing) {
     EXPECT_EQ(out.text(), "");
   };
   // The card's exchange fails with each of these codes.
-  for (LONG code : {SCARD_W_REMOVED_CARD, SCARD_E_COMM_DATA_LOST, SCARD_F_COMM_ERROR, SCARD_E_NOT_TRANSACTED,
-                    SCARD_W_RESET_CARD, static_cast<LONG>(0x7FFFFFFF)}) {
+  for (LONG code : {static_cast<LONG>(SCARD_W_REMOVED_CARD), static_cast<LONG>(SCARD_E_COMM_DATA_LOST),
+                    static_cast<LONG>(SCARD_F_COMM_ERROR), static_cast<LONG>(SCARD_E_NOT_TRANSACTED),
+                    static_cast<LONG>(SCARD_W_RESET_CARD), static_cast<LONG>(0x7FFFFFFF)}) {
     expect_failure(connect(card_with([code](const sim::Bytes&) { return failing(code); }), true), code);
   }
   // The platform call fails before reaching the card.

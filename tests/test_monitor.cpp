@@ -211,7 +211,7 @@ TEST(Monitor, SilentTimeoutAndStatusChangeError) {
   // No pause after the failed wait: the next listing follows at once.
   const auto& all = sim::calls();
   const auto failed = std::find_if(all.begin(), all.end(), [](const sim::Call& c) {
-    return c.fn == "SCardGetStatusChange" && c.result == SCARD_F_INTERNAL_ERROR;
+    return c.fn == "SCardGetStatusChange" && c.result == static_cast<LONG>(SCARD_F_INTERNAL_ERROR);
   });
   ASSERT_NE(failed, all.end());
   EXPECT_EQ((failed + 1)->fn, "SCardListReaders");

@@ -282,9 +282,9 @@ TEST(Serial, FailedGetSerialExchange) {
     std::string reason;
   };
   const std::vector<Case> cases = {
-      {SCARD_W_REMOVED_CARD, "failed to read serial number: 80100069", "card removed"},
-      {SCARD_E_COMM_DATA_LOST, "failed to read serial number: 8010002f", "reader error 8010002f"},
-      {SCARD_W_RESET_CARD, "failed to read serial number: 80100068", "reader error 80100068"},
+      {static_cast<LONG>(SCARD_W_REMOVED_CARD), "failed to read serial number: 80100069", "card removed"},
+      {static_cast<LONG>(SCARD_E_COMM_DATA_LOST), "failed to read serial number: 8010002f", "reader error 8010002f"},
+      {static_cast<LONG>(SCARD_W_RESET_CARD), "failed to read serial number: 80100068", "reader error 80100068"},
   };
   for (const Case& c : cases) {
     Script s;
@@ -306,8 +306,8 @@ TEST(Serial, FailedReadSerialExchange) {
     std::string reason;
   };
   const std::vector<Case> cases = {
-      {SCARD_W_REMOVED_CARD, "card removed"},
-      {SCARD_F_COMM_ERROR, "reader error 80100013"},
+      {static_cast<LONG>(SCARD_W_REMOVED_CARD), "card removed"},
+      {static_cast<LONG>(SCARD_F_COMM_ERROR), "reader error 80100013"},
   };
   for (const Case& c : cases) {
     Script s;

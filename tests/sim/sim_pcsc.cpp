@@ -6,10 +6,11 @@
 #include <memory>
 #include <utility>
 
-// The PC/SC protocol control blocks, as pcsc-lite exports them.
-const SCARD_IO_REQUEST g_rgSCardT0Pci = {SCARD_PROTOCOL_T0, sizeof(SCARD_IO_REQUEST)};
-const SCARD_IO_REQUEST g_rgSCardT1Pci = {SCARD_PROTOCOL_T1, sizeof(SCARD_IO_REQUEST)};
-const SCARD_IO_REQUEST g_rgSCardRawPci = {SCARD_PROTOCOL_RAW, sizeof(SCARD_IO_REQUEST)};
+// The PC/SC protocol control blocks, as pcsc-lite exports them: const there,
+// not const in the PCSC framework, so each takes the type its header declares.
+decltype(g_rgSCardT0Pci) g_rgSCardT0Pci = {SCARD_PROTOCOL_T0, sizeof(SCARD_IO_REQUEST)};
+decltype(g_rgSCardT1Pci) g_rgSCardT1Pci = {SCARD_PROTOCOL_T1, sizeof(SCARD_IO_REQUEST)};
+decltype(g_rgSCardRawPci) g_rgSCardRawPci = {SCARD_PROTOCOL_RAW, sizeof(SCARD_IO_REQUEST)};
 
 namespace sim {
 namespace {
@@ -443,7 +444,7 @@ LONG SCardReconnect(SCARDHANDLE hCard, DWORD dwShareMode, DWORD dwPreferredProto
   (void)dwShareMode;
   sim::Handle* handle = nullptr;
   const LONG checked = sim::check_handle(hCard, handle);
-  if (checked != SCARD_S_SUCCESS && checked != SCARD_W_RESET_CARD) return sim::leave(index, checked);
+  if (checked != SCARD_S_SUCCESS && checked != static_cast<LONG>(SCARD_W_RESET_CARD)) return sim::leave(index, checked);
   handle->reset_seen = false;
   if (dwInitialization == SCARD_RESET_CARD || dwInitialization == SCARD_UNPOWER_CARD) {
     sim::reset_card(*handle);
