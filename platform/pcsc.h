@@ -57,8 +57,8 @@ LONG SCardGetStatusChangeW(SCARDCONTEXT hContext, DWORD dwTimeout, LPSCARD_READE
                            DWORD cReaders);
 LONG SCardConnectW(SCARDCONTEXT hContext, const WCHAR* szReader, DWORD dwShareMode, DWORD dwPreferredProtocols,
                    LPSCARDHANDLE phCard, LPDWORD pdwActiveProtocol);
-int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, const WCHAR* lpWideCharStr, int cchWideChar, LPSTR lpMultiByteStr,
-                        int cbMultiByte, LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar);
+int WideCharToMultiByte(UINT CodePage, DWORD dwFlags, const WCHAR* lpWideCharStr, int cchWideChar,
+                        LPSTR lpMultiByteStr, int cbMultiByte, LPCSTR lpDefaultChar, LPBOOL lpUsedDefaultChar);
 void Sleep(DWORD dwMilliseconds);
 
 #endif
