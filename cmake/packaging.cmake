@@ -1,14 +1,16 @@
-# Installation and the Debian package.
+# Installation and the packages: the Debian package on Linux, a zip for
+# Windows.
 #
 #   cmake --install BUILD_DIR --prefix /usr/local
-#   cd BUILD_DIR && cpack -G DEB          # quillon_1.0_<arch>.deb
+#   cd BUILD_DIR && cpack -G DEB          # quillon_1.0_<arch>.deb (Linux)
+#   cd BUILD_DIR && cpack -G ZIP          # quillon-1.0-win64.zip (MinGW-w64)
 #
 # Included from the top-level CMakeLists.txt after the quillon target. The
 # target quillon_docs makes the installed forms of the documents; together
 # with quillon it is all that a package needs.
 #
-# The package is reproducible: cpack takes the time stamp of every file
-# in it from SOURCE_DATE_EPOCH (cmake/package-time.cmake sets it from the
+# Both packages are reproducible: cpack takes the time stamp of every file
+# in them from SOURCE_DATE_EPOCH (cmake/package-time.cmake sets it from the
 # last commit when it is not given), documents are compressed without name
 # and time, and the binaries embed neither the time nor the build folder.
 include(GNUInstallDirs)
@@ -30,6 +32,26 @@ set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package-time.cmake)
 # Read by package-time.cmake when cpack runs.
 set(CPACK_QUILLON_SOURCE_DIR ${PROJECT_SOURCE_DIR})
 set(CPACK_QUILLON_CHANGELOG ${QUILLON_DOC_SOURCE}/changelog)
+
+if(WIN32)
+  # --- Windows: quillon.exe, README.txt and LICENSE.txt in a zip --------------
+  # Text files with CR LF line ends, as Windows' own tools expect them.
+  configure_file(${QUILLON_DOC_SOURCE}/README-windows.txt ${QUILLON_DOC_BUILD}/README.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${QUILLON_DOC_BUILD}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  add_custom_target(quillon_docs)
+
+  # Everything at the top of the archive: Windows' "Extract All" makes the
+  # folder itself.
+  install(TARGETS quillon RUNTIME DESTINATION .)
+  install(FILES ${QUILLON_DOC_BUILD}/README.txt ${QUILLON_DOC_BUILD}/LICENSE.txt DESTINATION .)
+
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME quillon-${PROJECT_VERSION}-win64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  include(CPack)
+  return()
+endif()
 
 # --- Linux and other Unix systems -------------------------------------------
 install(TARGETS quillon RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
