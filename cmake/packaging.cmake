@@ -1,44 +1,135 @@
-# Installation of the tool and its manual page, and the Debian package.
+# Installation and the packages: the Debian package on Linux, a zip for
+# Windows.
 #
 #   cmake --install BUILD_DIR --prefix /usr/local
-#   cd BUILD_DIR && cpack -G DEB          # quillon_1.0_<arch>.deb
+#   cd BUILD_DIR && cpack -G DEB          # quillon_1.0_<arch>.deb (Linux)
+#   cd BUILD_DIR && cpack -G ZIP          # quillon-1.0-win64.zip (MinGW-w64)
 #
 # Included from the top-level CMakeLists.txt after the quillon target. The
-# target quillon_man makes the installed form of the manual page; together
-# with quillon it is all that the package needs.
+# target quillon_docs makes the installed forms of the documents; together
+# with quillon it is all that a package needs.
+#
+# Both packages are reproducible: cpack takes the time stamp of every file
+# in them from SOURCE_DATE_EPOCH (cmake/package-time.cmake sets it from the
+# last commit when it is not given), documents are compressed without name
+# and time, and the binaries embed neither the time nor the build folder.
 include(GNUInstallDirs)
 
-set(QUILLON_MAN_PAGE ${CMAKE_CURRENT_LIST_DIR}/../doc/quillon.1)
-
-install(TARGETS quillon RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-
-# Manual pages are installed gzipped, as Debian wants them; -n leaves out the
-# name and time stamp so that the package builds the same every time.
-find_program(QUILLON_GZIP gzip)
-if(QUILLON_GZIP)
-  set(QUILLON_MAN_COPY ${CMAKE_CURRENT_BINARY_DIR}/man/quillon.1)
-  add_custom_command(
-    OUTPUT ${QUILLON_MAN_COPY}.gz
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
-    COMMAND ${CMAKE_COMMAND} -E copy ${QUILLON_MAN_PAGE} ${QUILLON_MAN_COPY}
-    COMMAND ${QUILLON_GZIP} -9 -n -f ${QUILLON_MAN_COPY}
-    DEPENDS ${QUILLON_MAN_PAGE}
-    COMMENT "Compressing the manual page"
-    VERBATIM)
-  add_custom_target(quillon_man ALL DEPENDS ${QUILLON_MAN_COPY}.gz)
-  install(FILES ${QUILLON_MAN_COPY}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-else()
-  add_custom_target(quillon_man)
-  install(FILES ${QUILLON_MAN_PAGE} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
-endif()
+set(QUILLON_DOC_SOURCE ${PROJECT_SOURCE_DIR}/doc)
+set(QUILLON_DOC_BUILD ${CMAKE_CURRENT_BINARY_DIR}/doc)
+file(MAKE_DIRECTORY ${QUILLON_DOC_BUILD})
+# The licence is read at configure time (below): a change to it configures
+# again.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${PROJECT_SOURCE_DIR}/LICENSE)
 
 set(CPACK_PACKAGE_NAME quillon)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_VENDOR Vantrel)
 set(CPACK_PACKAGE_CONTACT "Vantrel <support@vantrel.invalid>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "list the known applications on a smart card")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
+set(CPACK_PROJECT_CONFIG_FILE ${CMAKE_CURRENT_LIST_DIR}/package-time.cmake)
+# Read by package-time.cmake when cpack runs.
+set(CPACK_QUILLON_SOURCE_DIR ${PROJECT_SOURCE_DIR})
+set(CPACK_QUILLON_CHANGELOG ${QUILLON_DOC_SOURCE}/changelog)
+
+if(WIN32)
+  # --- Windows: quillon.exe, README.txt and LICENSE.txt in a zip --------------
+  # Text files with CR LF line ends, as Windows' own tools expect them.
+  configure_file(${QUILLON_DOC_SOURCE}/README-windows.txt ${QUILLON_DOC_BUILD}/README.txt
+                 @ONLY NEWLINE_STYLE CRLF)
+  configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${QUILLON_DOC_BUILD}/LICENSE.txt @ONLY NEWLINE_STYLE CRLF)
+  add_custom_target(quillon_docs)
+
+  # Everything at the top of the archive: Windows' "Extract All" makes the
+  # folder itself.
+  install(TARGETS quillon RUNTIME DESTINATION .)
+  install(FILES ${QUILLON_DOC_BUILD}/README.txt ${QUILLON_DOC_BUILD}/LICENSE.txt DESTINATION .)
+
+  set(CPACK_GENERATOR ZIP)
+  set(CPACK_PACKAGE_FILE_NAME quillon-${PROJECT_VERSION}-win64)
+  set(CPACK_INCLUDE_TOPLEVEL_DIRECTORY OFF)
+  include(CPack)
+  return()
+endif()
+
+# --- Linux and other Unix systems -------------------------------------------
+install(TARGETS quillon RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+# A stripped install (`cpack`, `cmake --install --strip`) also drops the
+# sections that Debian's dh_strip removes from executables: .comment (the
+# compiler versions) and .note (not the .note.* sections the loader and
+# tools read).
+if(CMAKE_STRIP)
+  install(CODE "
+    if(CMAKE_INSTALL_DO_STRIP)
+      execute_process(
+        COMMAND \"${CMAKE_STRIP}\" --remove-section=.comment --remove-section=.note
+                \"\$ENV{DESTDIR}\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}/$<TARGET_FILE_NAME:quillon>\"
+        RESULT_VARIABLE status)
+      if(NOT status EQUAL 0)
+        message(FATAL_ERROR \"strip --remove-section failed: \${status}\")
+      endif()
+    endif()")
+endif()
+
+# The Debian copyright file in the machine-readable format: the licence
+# text from LICENSE, each line indented by one space and an empty line
+# written as " .". Debian's name for the MIT licence is Expat.
+file(READ ${PROJECT_SOURCE_DIR}/LICENSE quillon_license)
+string(FIND "${quillon_license}" "Permission is hereby granted" quillon_license_start)
+if(quillon_license_start LESS 0)
+  message(FATAL_ERROR "LICENSE does not hold the MIT licence text")
+endif()
+string(SUBSTRING "${quillon_license}" ${quillon_license_start} -1 quillon_license)
+string(STRIP "${quillon_license}" quillon_license)
+string(REGEX REPLACE "\n\n" "\n.\n" quillon_license "${quillon_license}")
+string(REGEX REPLACE "\n" "\n " quillon_license "${quillon_license}")
+file(WRITE ${QUILLON_DOC_BUILD}/copyright.new
+"Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/
+Upstream-Name: quillon
+Upstream-Contact: Vantrel <support@vantrel.invalid>
+
+Files: *
+Copyright: 2026 Vantrel
+License: Expat
+
+License: Expat
+ ${quillon_license}
+")
+# Rewritten only when it changes, so that a new configure rebuilds nothing.
+configure_file(${QUILLON_DOC_BUILD}/copyright.new ${QUILLON_DOC_BUILD}/copyright COPYONLY)
+
+# The manual page and the changelog are installed gzipped, as Debian wants
+# them; -n leaves out the name and time stamp so that the package builds the
+# same every time.
+find_program(QUILLON_GZIP gzip)
+set(quillon_man_page ${QUILLON_DOC_SOURCE}/quillon.1)
+set(quillon_changelog ${QUILLON_DOC_SOURCE}/changelog)
+if(QUILLON_GZIP)
+  set(quillon_gzipped)
+  foreach(source IN ITEMS ${quillon_man_page} ${quillon_changelog})
+    get_filename_component(name ${source} NAME)
+    set(copy ${QUILLON_DOC_BUILD}/${name})
+    add_custom_command(
+      OUTPUT ${copy}.gz
+      COMMAND ${CMAKE_COMMAND} -E copy ${source} ${copy}
+      COMMAND ${QUILLON_GZIP} -9 -n -f ${copy}
+      DEPENDS ${source}
+      COMMENT "Compressing ${name}"
+      VERBATIM)
+    list(APPEND quillon_gzipped ${copy}.gz)
+  endforeach()
+  add_custom_target(quillon_docs ALL DEPENDS ${quillon_gzipped})
+  install(FILES ${QUILLON_DOC_BUILD}/quillon.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${QUILLON_DOC_BUILD}/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+else()
+  add_custom_target(quillon_docs)
+  install(FILES ${quillon_man_page} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+  install(FILES ${quillon_changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
+endif()
+install(FILES ${QUILLON_DOC_BUILD}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 if(UNIX AND NOT APPLE)
   set(CPACK_GENERATOR DEB)
 else()

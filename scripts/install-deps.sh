@@ -11,7 +11,8 @@ run_as_root() {
 packages=(build-essential cmake pkg-config libpcsclite-dev pcscd vsmartcard-vpcd python3 util-linux)
 if [ "${1:-}" = "--test" ]; then
   packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev valgrind
-             g++-mingw-w64-x86-64 wine wine64 wine64-tools libwine-dev dpkg-dev man-db)
+             g++-mingw-w64-x86-64 wine wine64 wine64-tools libwine-dev dpkg-dev man-db
+             lintian devscripts)
 fi
 
 export DEBIAN_FRONTEND=noninteractive

@@ -4,17 +4,31 @@
 #   scripts/package-check.sh [BUILD_DIR]      (default: build-pkg)
 #
 # Installs nothing: it needs cmake, a C++ compiler, pkg-config,
-# libpcsclite-dev and dpkg (dpkg-shlibdeps from dpkg-dev for the library
-# dependencies); man or groff, where present, check the manual page.
+# libpcsclite-dev, dpkg (dpkg-shlibdeps from dpkg-dev for the library
+# dependencies), lintian, hardening-check (devscripts) and python3; man or
+# groff, where present, check the manual page.
 # The steps: a Release build without tests in BUILD_DIR, `cpack -G DEB`, the
 # package unpacked with `dpkg -x` into a temporary directory, and then:
-#   - usr/bin/quillon and the manual page are there, and nothing else;
+#   - usr/bin/quillon, the manual page, and the changelog and copyright
+#     file in usr/share/doc/quillon are there, and nothing else;
 #   - the control fields: Package quillon, Version 1.0, Section utils,
 #     Depends with libpcsclite1, Recommends pcscd;
+#   - lintian reports no error and no warning;
+#   - hardening-check passes every line for the packaged binary. Two lines
+#     it cannot pass on its own are checked otherwise: stack clash
+#     protection, which it finds only in functions with frames larger than
+#     a page (the tool has none), by the flag in the compile command of
+#     every source of the tool; control-flow protection, which the linker
+#     marks only when every object linked has it and Debian 12's C library
+#     start files (crt1.o, crti.o, crtn.o) do not, by the flag and by the
+#     mark on every object file of the tool;
 #   - the unpacked quillon, run for 3 seconds with no PC/SC service to reach,
 #     prints the four banner lines first (and only them), and with `debug`
 #     the banner followed only by the line for the missing service;
-#   - the manual page renders.
+#   - the manual page renders;
+#   - a second build in BUILD_DIR-again, its files dated a minute later,
+#     gives a package of the same bytes (cpack dates every file with
+#     SOURCE_DATE_EPOCH: see cmake/package-time.cmake).
 # It exits non-zero with a message on the first mismatch.
 set -euo pipefail
 
@@ -29,19 +43,30 @@ check_name=package-check
 start=$SECONDS
 
 # --- Build and package -------------------------------------------------------
+for tool in lintian hardening-check python3; do
+  command -v "$tool" >/dev/null 2>&1 ||
+    fail "$tool not found (Debian: scripts/install-deps.sh --test installs it)"
+done
+
+# build_package DIR: a Release build of what the package holds (the tool and
+# its documents) in DIR, and `cpack -G DEB`; `cpack` builds nothing more
+# before it installs. Sets deb to the package's path.
+build_package() {
+  local dir=$1
+  cmake -S "$root" -B "$dir" -DCMAKE_BUILD_TYPE=Release -DQUILLON_TESTS=OFF \
+    -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
+    -DCMAKE_EXPORT_COMPILE_COMMANDS=ON || fail "cmake configure failed"
+  cmake --build "$dir" -j"$jobs" --target quillon quillon_docs || fail "build failed"
+  rm -f "$dir"/quillon_*.deb
+  (cd "$dir" && cpack -G DEB) || fail "cpack -G DEB failed"
+  local debs=("$dir"/quillon_*.deb)
+  [ -f "${debs[0]}" ] || fail "cpack made no quillon_*.deb in $dir"
+  [ "${#debs[@]}" -eq 1 ] || fail "more than one package: ${debs[*]}"
+  deb=${debs[0]}
+}
+
 note "building in $build"
-# Only what the package holds is built (the tool and its manual page), and
-# `cpack` builds nothing more before it installs.
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DQUILLON_TESTS=OFF \
-  -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON ||
-  fail "cmake configure failed"
-cmake --build "$build" -j"$jobs" --target quillon quillon_man || fail "build failed"
-rm -f "$build"/quillon_*.deb
-(cd "$build" && cpack -G DEB) || fail "cpack -G DEB failed"
-debs=("$build"/quillon_*.deb)
-[ -f "${debs[0]}" ] || fail "cpack made no quillon_*.deb in $build"
-[ "${#debs[@]}" -eq 1 ] || fail "more than one package: ${debs[*]}"
-deb=${debs[0]}
+build_package "$build"
 note "package: $deb (built in $((SECONDS - start)) s)"
 
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/quillon-pkg.XXXXXX")
@@ -59,11 +84,14 @@ for candidate in "$tmp/root/usr/share/man/man1/quillon.1.gz" "$tmp/root/usr/shar
 done
 [ -n "$man_page" ] || fail "usr/share/man/man1/quillon.1(.gz) is missing"
 files=$(cd "$tmp/root" && find . -type f | sort)
-expected_files=$(printf './usr/bin/quillon\n./%s\n' "${man_page#"$tmp/root/"}" | sort)
+expected_files=$(printf './usr/bin/quillon\n./%s\n./usr/share/doc/quillon/changelog.gz\n./usr/share/doc/quillon/copyright\n' \
+  "${man_page#"$tmp/root/"}" | sort)
 if [ "$files" != "$expected_files" ]; then
   printf 'package files:\n%s\n' "$files" >&2
-  fail "the package holds other files than usr/bin/quillon and the manual page"
+  fail "the package holds other files than usr/bin/quillon, the manual page, the changelog and the copyright file"
 fi
+grep -q '^License: Expat$' "$tmp/root/usr/share/doc/quillon/copyright" ||
+  fail "the copyright file names no Expat (MIT) licence"
 note "files: $(echo "$files" | tr '\n' ' ')"
 
 # --- Control fields -------------------------------------------------------------
@@ -79,6 +107,81 @@ grep -qE '(^|[ ,])libpcsclite1([ ,(]|$)' <<<"$depends" || fail "Depends '$depend
 grep -qE '(^|[ ,])pcscd([ ,(]|$)' <<<"$recommends" || fail "Recommends '$recommends' lacks pcscd"
 note "Depends: $depends"
 note "Recommends: $recommends"
+
+# --- lintian -------------------------------------------------------------------
+# Errors (E:) and warnings (W:) fail; the rest is shown. lintian warns on
+# stderr that it runs as root, which is how CI runs it.
+lintian_out=$tmp/lintian.out
+lintian_status=0
+lintian --no-tag-display-limit "$deb" >"$lintian_out" 2>"$tmp/lintian.err" || lintian_status=$?
+if grep -q '^[EW]: ' "$lintian_out"; then
+  cat "$lintian_out" >&2
+  fail "lintian reports errors or warnings"
+fi
+if [ "$lintian_status" -ne 0 ]; then
+  cat "$lintian_out" "$tmp/lintian.err" >&2
+  fail "lintian ended with status $lintian_status"
+fi
+if [ -s "$lintian_out" ]; then
+  sed 's/^/lintian: /' "$lintian_out"
+fi
+note "lintian $(lintian --version | sed 's/^Lintian v//'): no error, no warning"
+
+# --- Hardening ---------------------------------------------------------------
+hardening=$(hardening-check "$tmp/root/usr/bin/quillon") || true
+# The compile commands and object files of the tool's own sources.
+python3 - "$build/compile_commands.json" "$root" >"$tmp/objects" <<'PY' || fail "the compile commands of the tool lack hardening flags"
+import json, os, shlex, sys
+commands, root = sys.argv[1], os.path.realpath(sys.argv[2])
+needed = ("-fstack-protector-strong", "-fstack-clash-protection", "-fcf-protection", "-D_FORTIFY_SOURCE=")
+tool_dirs = ("app", "apdu", "buffer", "catalogue", "monitor", "platform")
+count = 0
+for entry in json.load(open(commands)):
+    source = os.path.relpath(os.path.realpath(entry["file"]), root)
+    if source.split(os.sep)[0] not in tool_dirs:
+        continue
+    command = entry.get("command") or " ".join(entry.get("arguments", []))
+    missing = [flag for flag in needed if flag not in command]
+    if missing:
+        sys.exit(f"{source}: compiled without {' '.join(missing)}")
+    words = shlex.split(command)
+    print(os.path.join(entry["directory"], words[words.index("-o") + 1]))
+    count += 1
+if count == 0:
+    sys.exit("no compile command for the tool's sources")
+PY
+objects=$(wc -l <"$tmp/objects")
+while IFS= read -r line; do
+  echo "hardening-check: $line"
+  case $line in
+    *:\ yes*) ;;
+    *'Stack clash protection: unknown'*)
+      note "stack clash protection: -fstack-clash-protection is in the compile command of all $objects" \
+        "sources; hardening-check sees it only in the probes of frames larger than a page, and the tool has none" ;;
+    *'Control flow integrity: no'*)
+      unmarked=0
+      while IFS= read -r object; do
+        readelf -n "$object" | grep -q 'x86 feature: IBT, SHSTK' || { echo "$object" >&2; unmarked=$((unmarked + 1)); }
+      done <"$tmp/objects"
+      [ "$unmarked" -eq 0 ] || fail "$unmarked object files of the tool lack the IBT and SHSTK marks"
+      # The start files that the compiler links into every executable.
+      cxx=$(sed -n 's/^CMAKE_CXX_COMPILER:[A-Z]*=//p' "$build/CMakeCache.txt")
+      unmarked_start=
+      for start_file in Scrt1.o crti.o crtn.o; do
+        path=$("$cxx" -print-file-name="$start_file")
+        if [ -f "$path" ] && ! readelf -n "$path" | grep -q 'x86 feature: IBT, SHSTK'; then
+          unmarked_start="$unmarked_start $start_file"
+        fi
+      done
+      [ -n "$unmarked_start" ] ||
+        fail "control-flow protection: the tool's objects and the start files carry the mark, but the executable does not"
+      note "control-flow protection: -fcf-protection is in the compile command of all $objects sources" \
+        "and all $objects object files carry 'x86 feature: IBT, SHSTK'; the linker leaves the mark out of the" \
+        "executable because the C library's start files lack it:$unmarked_start" ;;
+    *:) ;;
+    *) fail "hardening-check: ${line# }" ;;
+  esac
+done <<<"$hardening"
 
 # --- The installed binary ---------------------------------------------------------
 # The pcsc-lite client library is pointed at a socket that does not exist,
@@ -139,6 +242,31 @@ if [ -n "$checked" ]; then
 else
   note "neither man nor groff here: manual page not rendered"
 fi
+
+# --- Reproducibility ---------------------------------------------------------------
+# The same sources built again in another folder, and packaged as if a
+# minute later: the files the package takes are dated a minute on. The
+# package must be the same bytes.
+again_start=$SECONDS
+first=$tmp/first.deb
+cp "$deb" "$first"
+again=${build%/}-again
+note "building again in $again"
+build_package "$again"
+later=$(( $(date +%s) + 60 ))
+rm -f "$again"/quillon_*.deb
+touch -d "@$later" "$again/quillon" "$again"/doc/*
+(cd "$again" && cpack -G DEB >/dev/null) || fail "cpack -G DEB failed in $again"
+second=("$again"/quillon_*.deb)
+if ! cmp -s "$first" "${second[0]}"; then
+  cmp "$first" "${second[0]}" || true
+  diff <(dpkg-deb -c "$first") <(dpkg-deb -c "${second[0]}") >&2 || true
+  fail "two builds of the same sources give different packages"
+fi
+note "reproducible: the package from $again, its files dated a minute later, is the same bytes" \
+  "($(sha256sum "$first" | cut -d' ' -f1); built again in $((SECONDS - again_start)) s)"
+note "every file dated $(dpkg-deb --fsys-tarfile "$first" | tar -tv --full-time | awk 'NR == 1 {print $4, $5}')" \
+  "(SOURCE_DATE_EPOCH)"
 
 note "all in $((SECONDS - start)) s"
 note "PASS"

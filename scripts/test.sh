@@ -7,10 +7,12 @@
 #  2. the unit and whole-program tests again, built with AddressSanitizer and
 #     UndefinedBehaviorSanitizer;
 #  3. bounded runs of the fuzz targets (card command layer, whole sessions);
-#  4. the Debian package, built, unpacked and its binary run;
-#  5. the Windows build (MinGW-w64) under Wine: its start with Wine's own
-#     WinSCard, and one scan of the virtual card compared with the Linux
-#     build's;
+#  4. the Debian package, built, checked with lintian and hardening-check,
+#     built again in another folder for the same bytes, unpacked and its
+#     binary run;
+#  5. the Windows zip (MinGW-w64), built twice for the same bytes, and its
+#     quillon.exe under Wine: its start with Wine's own WinSCard, and one
+#     scan of the virtual card compared with the Linux build's;
 #  6. the macOS build, checked first as it takes seconds: every product
 #     source and unit test compiled, syntax only, against stand-ins for the
 #     PCSC framework's headers (scripts/macos-check.sh).

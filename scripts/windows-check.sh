@@ -14,7 +14,13 @@
 # Wine's own WinSCard cannot make a PC/SC context (SCardEstablishContext
 # fails with SCARD_F_INTERNAL_ERROR, 80100001), so with it the tool stays in
 # its context-retry loop. The checks:
-#   1. the executable imports WinSCard.dll and no MinGW runtime DLL;
+#   0. `cpack -G ZIP` makes quillon-1.0-win64.zip with quillon.exe,
+#      README.txt and LICENSE.txt and nothing else; a second build in
+#      BUILD_DIR-again, packed as if a minute later, gives the same
+#      quillon.exe and the same zip, byte for byte. The zip is unpacked and
+#      its quillon.exe is the one that the checks below run;
+#   1. the executable imports KERNEL32.dll, msvcrt.dll and WinSCard.dll and
+#      nothing else (no MinGW runtime DLL);
 #   2. without arguments stdout is the four banner lines, byte for byte
 #      (CR LF line ends), and nothing else;
 #   3. with `debug`, the banner is followed only by the line
@@ -69,35 +75,42 @@ find_wine || fail "no wine64/wine or wineserver command (Debian: apt-get install
 
 start=$SECONDS
 
-# --- Build -----------------------------------------------------------------
-note "building quillon.exe in $build"
-cmake -S "$root" -B "$build" \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
-  -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_COMPILE_WARNING_AS_ERROR=ON || fail "cmake configure failed"
-cmake --build "$build" -j"$jobs" || fail "build failed"
+# --- Build and zip -------------------------------------------------------------
+# build_zip DIR: the Release build of quillon.exe in DIR and `cpack -G ZIP`.
+zip_name=quillon-1.0-win64.zip
+build_zip() {
+  local dir=$1
+  cmake -S "$root" -B "$dir" \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" \
+    -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_COMPILE_WARNING_AS_ERROR=ON || fail "cmake configure failed"
+  cmake --build "$dir" -j"$jobs" || fail "build failed"
+  [ -f "$dir/quillon.exe" ] || fail "$dir/quillon.exe was not built"
+  rm -f "$dir/$zip_name"
+  (cd "$dir" && cpack -G ZIP) || fail "cpack -G ZIP failed in $dir"
+  [ -f "$dir/$zip_name" ] || fail "cpack made no $zip_name in $dir"
+}
+
+note "building quillon.exe and $zip_name in $build"
+build_zip "$build"
 build=$(cd "$build" && pwd)
-exe=$build/quillon.exe
-[ -f "$exe" ] || fail "$exe was not built"
+built_exe=$build/quillon.exe
+zip=$build/$zip_name
 note "built in $((SECONDS - start)) s"
 
-# --- 1. Imports --------------------------------------------------------------
-objdump=
-for candidate in x86_64-w64-mingw32-objdump objdump; do
-  if command -v "$candidate" >/dev/null 2>&1; then
-    objdump=$candidate
-    break
-  fi
-done
-if [ -n "$objdump" ]; then
-  imports=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
-  listed=${imports//$'\n'/ }
-  grep -qix 'winscard.dll' <<<"$imports" || fail "quillon.exe does not import WinSCard.dll (imports: $listed)"
-  if grep -qiE '^(libgcc|libstdc\+\+|libwinpthread)' <<<"$imports"; then
-    fail "quillon.exe is not static; it imports: $listed"
-  fi
-  note "imports: $listed"
-fi
+# The same sources again in another folder, packed as if a minute later
+# (the files the zip takes dated a minute on): the same bytes.
+again=${build%/}-again
+note "building again in $again"
+build_zip "$again"
+rm -f "$again/$zip_name"
+later=$(( $(date +%s) + 60 ))
+touch -d "@$later" "$again/quillon.exe" "$again"/doc/*
+(cd "$again" && cpack -G ZIP >/dev/null) || fail "cpack -G ZIP failed in $again"
+cmp -s "$built_exe" "$again/quillon.exe" || fail "two builds of the same sources give different quillon.exe"
+cmp -s "$zip" "$again/$zip_name" || fail "two builds of the same sources give different zips"
+note "reproducible: quillon.exe $(sha256sum "$built_exe" | cut -d' ' -f1)," \
+  "$zip_name $(sha256sum "$zip" | cut -d' ' -f1) from both builds"
 
 # --- Wine prefix -------------------------------------------------------------
 tmp=$(mktemp -d "${TMPDIR:-/tmp}/quillon-wine.XXXXXX")
@@ -112,6 +125,39 @@ cleanup() {
 }
 trap cleanup EXIT
 trap 'exit 130' INT TERM
+
+# --- 0. The zip's contents ------------------------------------------------------
+mkdir "$tmp/zip"
+(cd "$tmp/zip" && cmake -E tar xf "$zip") || fail "cannot unpack $zip"
+contents=$(cd "$tmp/zip" && find . -mindepth 1 | sort | tr '\n' ' ')
+[ "$contents" = "./LICENSE.txt ./README.txt ./quillon.exe " ] ||
+  fail "$zip_name holds '$contents', not quillon.exe, README.txt and LICENSE.txt"
+# cpack strips the executable it packs, so it is smaller than the built one.
+exe=$tmp/zip/quillon.exe
+grep -q $'^Copyright (c) 2026 Vantrel\r$' "$tmp/zip/LICENSE.txt" ||
+  fail "LICENSE.txt lacks the copyright line (with CR LF)"
+note "$zip_name: quillon.exe ($(stat -c %s "$exe") bytes, stripped), README.txt, LICENSE.txt;" \
+  "the checks run the unpacked quillon.exe"
+
+# --- 1. Imports --------------------------------------------------------------
+objdump=
+for candidate in x86_64-w64-mingw32-objdump objdump; do
+  if command -v "$candidate" >/dev/null 2>&1; then
+    objdump=$candidate
+    break
+  fi
+done
+if [ -n "$objdump" ]; then
+  imports=$("$objdump" -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
+  listed=${imports//$'\n'/ }
+  grep -qix 'winscard.dll' <<<"$imports" || fail "quillon.exe does not import WinSCard.dll (imports: $listed)"
+  if grep -qiE '^(libgcc|libstdc\+\+|libwinpthread|libssp)' <<<"$imports"; then
+    fail "quillon.exe is not static; it imports: $listed"
+  fi
+  unexpected=$(grep -viE '^(kernel32|msvcrt|winscard)\.dll$' <<<"$imports" || true)
+  [ -z "$unexpected" ] || fail "quillon.exe imports more than KERNEL32, msvcrt and WinSCard: $listed"
+  note "imports: $listed"
+fi
 
 # A private prefix and home (CI may run with HOME unset), no display, no
 # Mono or Gecko installers, no desktop menu entries, no Wine diagnostics.
@@ -182,7 +228,7 @@ note "runs took $((SECONDS - run_start)) s"
 # --- 4. A scan of the virtual card, the same bytes as the Linux build's -----
 scan_start=$SECONDS
 note "building the Linux build, the virtual card and the WinSCard bridge in $linux_build"
-cmake -S "$root" -B "$linux_build" -DQUILLON_WINDOWS_EXE="$exe" >"$tmp/linux-cmake.log" 2>&1 ||
+cmake -S "$root" -B "$linux_build" -DQUILLON_WINDOWS_EXE="$built_exe" >"$tmp/linux-cmake.log" 2>&1 ||
   { cat "$tmp/linux-cmake.log" >&2; fail "cmake configure of $linux_build failed"; }
 linux_build=$(cd "$linux_build" && pwd)
 cmake --build "$linux_build" -j"$jobs" --target quillon quillon-vcard quillon_wine_bridge ||
