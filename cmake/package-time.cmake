@@ -9,34 +9,28 @@
 # it; outside a git checkout, the date of the changelog's latest entry, as
 # Debian's package builds take it. When neither can be read, cpack uses the
 # current time.
+# Sets var to what the command prints, or to nothing when it fails.
+function(quillon_output_of var)
+  execute_process(COMMAND ${ARGN} OUTPUT_VARIABLE output RESULT_VARIABLE status
+                  OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(NOT status EQUAL 0)
+    set(output)
+  endif()
+  set(${var} "${output}" PARENT_SCOPE)
+endfunction()
+
 if(NOT DEFINED ENV{SOURCE_DATE_EPOCH})
   set(quillon_epoch)
   find_program(QUILLON_GIT git)
   if(QUILLON_GIT)
-    execute_process(
-      COMMAND ${QUILLON_GIT} -C ${CPACK_QUILLON_SOURCE_DIR} log -1 --format=%ct
-      OUTPUT_VARIABLE quillon_epoch
-      RESULT_VARIABLE quillon_status
-      OUTPUT_STRIP_TRAILING_WHITESPACE
-      ERROR_QUIET)
-    if(NOT quillon_status EQUAL 0)
-      set(quillon_epoch)
-    endif()
+    quillon_output_of(quillon_epoch ${QUILLON_GIT} -C ${CPACK_QUILLON_SOURCE_DIR} log -1 --format=%ct)
   endif()
   if(NOT quillon_epoch MATCHES "^[0-9]+$" AND EXISTS "${CPACK_QUILLON_CHANGELOG}")
     # The first trailer line: " -- Name <address>  Mon, 07 Dec 2026 12:00:00 +0000".
     file(STRINGS ${CPACK_QUILLON_CHANGELOG} quillon_trailer REGEX "^ -- .*>  " LIMIT_COUNT 1)
     string(REGEX REPLACE "^ -- .*>  " "" quillon_date "${quillon_trailer}")
     if(quillon_date)
-      execute_process(
-        COMMAND date -d "${quillon_date}" +%s
-        OUTPUT_VARIABLE quillon_epoch
-        RESULT_VARIABLE quillon_status
-        OUTPUT_STRIP_TRAILING_WHITESPACE
-        ERROR_QUIET)
-      if(NOT quillon_status EQUAL 0)
-        set(quillon_epoch)
-      endif()
+      quillon_output_of(quillon_epoch date -d "${quillon_date}" +%s)
     endif()
   endif()
   if(quillon_epoch MATCHES "^[0-9]+$")
