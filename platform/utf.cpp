@@ -5,16 +5,18 @@ namespace quillon_utf {
 namespace {
 
 constexpr char32_t REPLACEMENT = 0xFFFD;
-// Bytes of ill-formed UTF-8 kept as lone low surrogates: 0x80..0xFF.
-constexpr char16_t KEPT_BYTE_FIRST = 0xDC80;
-constexpr char16_t KEPT_BYTE_LAST = 0xDCFF;
+// Bytes of ill-formed UTF-8 (0x80..0xFF) kept as lone low surrogates,
+// U+DC80..U+DCFF: KEPT_BYTE_BASE + byte.
+constexpr char16_t KEPT_BYTE_BASE = 0xDC00;
+constexpr char16_t KEPT_BYTE_FIRST = KEPT_BYTE_BASE + 0x80;
+constexpr char16_t KEPT_BYTE_LAST = KEPT_BYTE_BASE + 0xFF;
 
 void put_ill_formed(std::u16string& out, const unsigned char* bytes, std::size_t count, Malformed malformed) {
   if (malformed == Malformed::replace) {
     out.push_back(static_cast<char16_t>(REPLACEMENT));
     return;
   }
-  for (std::size_t k = 0; k < count; ++k) out.push_back(static_cast<char16_t>(0xDC00 + bytes[k]));
+  for (std::size_t k = 0; k < count; ++k) out.push_back(static_cast<char16_t>(KEPT_BYTE_BASE + bytes[k]));
 }
 
 void put_utf16(std::u16string& out, char32_t c) {
@@ -114,7 +116,7 @@ std::string utf16_to_utf8(const char16_t* text, std::size_t length, Malformed ma
       put_utf8(out, 0x10000 + ((static_cast<char32_t>(u) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
     } else if (malformed == Malformed::keep_bytes && u >= KEPT_BYTE_FIRST && u <= KEPT_BYTE_LAST) {
-      out.push_back(static_cast<char>(u - 0xDC00));  // a byte kept from ill-formed UTF-8
+      out.push_back(static_cast<char>(u - KEPT_BYTE_BASE));  // a byte kept from ill-formed UTF-8
     } else if (u >= 0xD800 && u <= 0xDFFF) {
       put_utf8(out, REPLACEMENT);  // unpaired surrogate
     } else {
