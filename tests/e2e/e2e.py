@@ -662,11 +662,13 @@ def case_nonascii(c):
     3. beyond ASCII in UTF-8 (NONASCII_NAME): the reader line shows it byte
        for byte, through the tool's UTF-16 names and back."""
     def run(name, *args):
+        # The last card goes first: it would reconnect to the new pcscd and
+        # hold the reader that the new card waits for.
+        for old in c.cards:
+            old.stop()
         c.pcscd.stop()
         c.pcscd = Pcscd(c.workdir)
         c.pcscd.start(reader_name=name)
-        for old in c.cards:
-            old.stop()
         card = c.card("apps")
         card.wait_inserted()
         t = c.run_tool(*args)
