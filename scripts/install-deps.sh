@@ -8,7 +8,7 @@ run_as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 
-packages=(build-essential cmake pkg-config libpcsclite-dev pcscd vsmartcard-vpcd python3 util-linux)
+packages=(build-essential cmake pkg-config libpcsclite-dev pcscd vsmartcard-vpcd python3 util-linux iproute2)
 if [ "${1:-}" = "--test" ]; then
   packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev valgrind
              g++-mingw-w64-x86-64 wine wine64 wine64-tools libwine-dev dpkg-dev man-db

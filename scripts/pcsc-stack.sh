@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # A private pcsc-lite stack: pcscd with the vpcd (virtual reader) driver in a
-# mount and PID namespace of its own, so that it never meets a system pcscd.
+# mount, PID and network namespace of its own, so that it never meets a
+# system pcscd, and its vpcd ports never meet another program's sockets (on
+# the machine's own loopback they lie in the range the kernel hands out to
+# outgoing connections, so a busy machine can hold one just as vpcd binds it).
 #
 #   pcsc-stack.sh [--port N] [--no-pcscd] [--pcscd-log FILE] [--reader-name NAME] -- COMMAND [ARGS...]
 #
@@ -8,10 +11,11 @@
 # passes COMMAND's exit status back. Inside, /run/pcscd is a private tmpfs,
 # so libpcsclite clients (which use /run/pcscd/pcscd.comm) talk to this pcscd
 # only. vpcd listens on port N for reader "Virtual PCD 00 00" and on N+1 for
-# "Virtual PCD 00 01"; a virtual card connects there (127.0.0.1). Default
-# port 35963. With --reader-name, NAME (any bytes but a double quote or a
-# line break: UTF-8, another encoding, control characters) takes
-# the place of "Virtual PCD" in both names: vpcd's FRIENDLYNAME.
+# "Virtual PCD 00 01"; a virtual card connects there (127.0.0.1, the stack's
+# own loopback). Default port 35963. With --reader-name, NAME (any bytes but
+# a double quote or a line break: UTF-8, another encoding, control
+# characters) takes the place of "Virtual PCD" in both names: vpcd's
+# FRIENDLYNAME.
 # Whatever runs in the stack ends with it: the stack is a PID
 # namespace, so when its first process ends, even killed by SIGKILL (as
 # CTest does on a timeout), the kernel kills every process left in it, and
@@ -37,7 +41,8 @@
 #                               request ("Received command: ..."). With
 #                               --reader-name the vpcd entry gets NAME from
 #                               then on, as the option of the same name does.
-# Needs root (namespaces, tmpfs), unshare(1) from util-linux, pcscd and vpcd.
+# Needs root (namespaces, tmpfs), unshare(1) from util-linux, ip(8) from
+# iproute2, pcscd and vpcd.
 
 set -u
 
@@ -149,6 +154,7 @@ self=$(readlink -f "$0")
 if [ -z "${PCSC_STACK_INNER:-}" ]; then
   [ "$(id -u)" = 0 ] || die "needs root (namespaces and tmpfs)"
   command -v unshare >/dev/null || die "unshare not found"
+  command -v ip >/dev/null || die "ip not found (iproute2)"
   command -v pcscd >/dev/null || die "pcscd not found"
   [ -e "$VPCD_DRIVER" ] || die "vpcd driver not found at $VPCD_DRIVER"
   args=(--port "$port")
@@ -160,7 +166,7 @@ if [ -z "${PCSC_STACK_INNER:-}" ]; then
   # and INT while it waits, but --kill-child sends TERM to that process (its
   # cleanup runs) when unshare dies, so a signal to this script is passed on
   # by killing unshare.
-  PCSC_STACK_INNER=1 unshare --mount --propagation private --pid --fork --kill-child=TERM \
+  PCSC_STACK_INNER=1 unshare --mount --propagation private --pid --net --fork --kill-child=TERM \
     --mount-proc "$self" "${args[@]}" -- "$@" <&0 &
   unshare_pid=$!
   trap 'kill -KILL $unshare_pid 2>/dev/null; exit 143' TERM HUP
@@ -178,6 +184,8 @@ trap 'exit 130' INT
 # The mount points stay behind as empty directories; the tmpfs mounted on
 # them vanish with the namespace, whatever way the stack ends.
 mount --make-rprivate / || die "cannot make mounts private"
+# A new network namespace has only a loopback interface, and it is down.
+ip link set lo up || die "cannot bring up the loopback interface"
 PCSC_STACK_DIR=/run/pcsc-stack
 mkdir -p /run/pcscd "$PCSC_STACK_DIR" || die "cannot create the mount points in /run"
 mount -t tmpfs -o mode=0755,size=1m pcsc-stack /run/pcscd || die "cannot mount tmpfs on /run/pcscd"

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """End-to-end tests of quillon on the real PC/SC stack.
 
-Each case runs in private mount and PID namespaces made by scripts/pcsc-stack.sh
-(its own /run/pcscd, so its own pcscd) with the vpcd virtual reader driver
-on a port of its own, so that cases can run in parallel. The virtual card
+Each case runs in private mount, PID and network namespaces made by
+scripts/pcsc-stack.sh (its own /run/pcscd, so its own pcscd, and its own
+loopback) with the vpcd virtual reader driver on a port of its own, so that
+cases can run in parallel. The virtual card
 (quillon-vcard) plugs into vpcd; quillon talks to pcscd through libpcsclite
 as it would to a real reader. The tool's standard output is captured byte
 for byte and checked; every line it writes ends in CR LF.
@@ -1181,7 +1182,7 @@ def preflight(opts):
     problems = []
     if os.geteuid() != 0:
         problems.append("must run as root (mount namespace, tmpfs)")
-    for tool in ("unshare", "pcscd", "mount"):
+    for tool in ("unshare", "pcscd", "mount", "ip"):
         if not any(os.access(os.path.join(d, tool), os.X_OK) for d in os.environ.get("PATH", "").split(":")):
             problems.append(f"{tool} not found in PATH")
     if not VPCD_DRIVER.exists():
