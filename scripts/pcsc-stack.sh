@@ -150,7 +150,7 @@ check_reader_name "$reader_name"
 
 self=$(readlink -f "$0")
 
-# First pass: enter new mount and PID namespaces and run this script again there.
+# First pass: enter new mount, PID and network namespaces and run this script again there.
 if [ -z "${PCSC_STACK_INNER:-}" ]; then
   [ "$(id -u)" = 0 ] || die "needs root (namespaces and tmpfs)"
   command -v unshare >/dev/null || die "unshare not found"
