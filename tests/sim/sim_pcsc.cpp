@@ -17,6 +17,7 @@ namespace {
 
 struct Reader {
   std::string name;
+  std::uint64_t id = 0;        // one per add_reader: a reader back under its old name is another
   bool has_card = false;
   Card card;
   std::uint64_t card_id = 0;   // changes with every insertion
@@ -27,6 +28,7 @@ struct Reader {
 struct Handle {
   SCARDCONTEXT context = 0;
   std::string reader;
+  std::uint64_t reader_id = 0;
   std::uint64_t card_id = 0;
   DWORD protocol = 0;
   bool in_transaction = false;
@@ -60,6 +62,7 @@ struct World {
   std::uint64_t stop_ms = UINT64_MAX;
   std::size_t max_calls = 1000000;
   std::uint64_t next_card_id = 1;
+  std::uint64_t next_reader_id = 1;
   SCARDCONTEXT next_context = 0x1000;
   SCARDHANDLE next_handle = 0x2000;
   bool service = true;
@@ -155,14 +158,23 @@ bool evaluate(SCARD_READERSTATE* states, DWORD count) {
   return changed;
 }
 
-// A handle whose card is still the one it was connected to.
+// The reader a handle was connected through, or null once that reader is
+// gone, even if another has come under its name.
+Reader* reader_of(const Handle& handle) {
+  Reader* reader = find_reader(handle.reader);
+  return reader != nullptr && reader->id == handle.reader_id ? reader : nullptr;
+}
+
+// A handle whose card is still the one it was connected to. pcsc-lite keeps
+// a reader's handles with the reader: once it is gone, a call on one of them
+// finds no reader for it and answers SCARD_E_INVALID_VALUE.
 LONG check_handle(SCARDHANDLE card, Handle*& handle) {
   World& w = world();
   auto it = w.handles.find(card);
   if (it == w.handles.end()) return SCARD_E_INVALID_HANDLE;
   handle = &it->second;
-  const Reader* reader = find_reader(handle->reader);
-  if (reader == nullptr) return SCARD_E_READER_UNAVAILABLE;
+  const Reader* reader = reader_of(*handle);
+  if (reader == nullptr) return SCARD_E_INVALID_VALUE;
   if (!reader->has_card || reader->card_id != handle->card_id) return SCARD_W_REMOVED_CARD;
   if (handle->reset_seen) return SCARD_W_RESET_CARD;
   return SCARD_S_SUCCESS;
@@ -172,7 +184,7 @@ LONG check_handle(SCARDHANDLE card, Handle*& handle) {
 // included: as pcsc-lite does, each answers SCARD_W_RESET_CARD until it is
 // reconnected.
 void reset_card(const Handle& handle) {
-  Reader* reader = find_reader(handle.reader);
+  Reader* reader = reader_of(handle);
   if (reader == nullptr || !reader->has_card || reader->card_id != handle.card_id) return;
   for (auto& other : world().handles)
     if (other.second.reader == handle.reader && other.second.card_id == handle.card_id) other.second.reset_seen = true;
@@ -186,6 +198,7 @@ void reset() { world() = World(); }
 void add_reader(const std::string& name) {
   Reader reader;
   reader.name = name;
+  reader.id = world().next_reader_id++;
   world().readers.push_back(std::move(reader));
 }
 
@@ -408,7 +421,7 @@ LONG SCardConnect(SCARDCONTEXT hContext, LPCSTR szReader, DWORD dwShareMode, DWO
   if (!reader->has_card) return sim::leave(index, SCARD_E_NO_SMARTCARD);
   if ((dwPreferredProtocols & reader->card.protocol) == 0) return sim::leave(index, SCARD_E_PROTO_MISMATCH);
   const SCARDHANDLE card = w.next_handle++;
-  w.handles[card] = sim::Handle{hContext, reader->name, reader->card_id, reader->card.protocol, false};
+  w.handles[card] = sim::Handle{hContext, reader->name, reader->id, reader->card_id, reader->card.protocol, false};
   *phCard = card;
   *pdwActiveProtocol = reader->card.protocol;
   w.log[index].card = card;
@@ -506,7 +519,7 @@ LONG SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioSendPci, LPCBYT
   if (pioSendPci == nullptr || pioSendPci->dwProtocol != handle->protocol)
     return sim::leave(index, SCARD_E_PROTO_MISMATCH);
   // A copy: the responder may take its own card out of the reader.
-  const sim::Responder respond = sim::find_reader(handle->reader)->card.respond;
+  const sim::Responder respond = sim::reader_of(*handle)->card.respond;
   sim::Answer answer = respond ? respond(call.sent) : sim::Answer{{0x6D, 0x00}};
   if (answer.result != SCARD_S_SUCCESS) return sim::leave(index, answer.result);
   if (answer.lie_about_length) {
