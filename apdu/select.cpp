@@ -41,9 +41,10 @@ void read_response(std::uint8_t le, std::uint8_t* receive, DWORD& receive_length
 }
 
 bool try_select(const HexString& aid, std::uint8_t* receive, DWORD& receive_length, SCARDHANDLE card,
-                DWORD protocol) {
+                DWORD protocol, LONG* exchange) {
   receive_length = RECEIVE_AREA_SIZE;
   const LONG result = select_aid(receive_length, card, protocol, aid, receive);
+  if (exchange != nullptr) *exchange = result;
   if (result != SCARD_S_SUCCESS) {
     console_log(0, "failed to select AID (transmit failed): '%x'", pcsc_code(result));
     return false;

@@ -23,9 +23,10 @@ void read_response(std::uint8_t le, std::uint8_t* receive, DWORD& receive_length
                    DWORD protocol);
 
 // Selects one AID and writes its trace lines; when the card accepts it,
-// follows up with GET RESPONSE. Returns whether it was accepted.
+// follows up with GET RESPONSE. Returns whether it was accepted; exchange,
+// when given, receives the PC/SC result of the SELECT exchange itself.
 bool try_select(const HexString& aid, std::uint8_t* receive, DWORD& receive_length, SCARDHANDLE card,
-                DWORD protocol);
+                DWORD protocol, LONG* exchange = nullptr);
 
 // Tries the AIDs in order until the card accepts one, then fetches its
 // answer and stops.

@@ -11,5 +11,8 @@
 using FoundAidList = std::vector<const AidRecord*>;
 
 // Selects the aid of every row from the first up to the first row with an
-// empty aid, and appends every row the card accepts to found.
-void scan_catalogue(FoundAidList& found, SCARDHANDLE card, DWORD protocol, const AidRecord* catalogue = AidCatalogue);
+// empty aid, and appends every row the card accepts to found. Returns the
+// PC/SC result of the first SELECT exchange that failed as a whole (the
+// stack gave no answer: the card or reader was lost, or the handle no
+// longer reaches them), or SCARD_S_SUCCESS when the card answered each one.
+LONG scan_catalogue(FoundAidList& found, SCARDHANDLE card, DWORD protocol, const AidRecord* catalogue = AidCatalogue);

@@ -180,10 +180,10 @@ void monitor_readers() {
       }
       previous_count = count;
       // A reader other than the one at its position in the last listing (one
-      // replaced by another between two listings, such as a USB reader
-      // plugged back under a name with its new port) is waited on afresh as
-      // well: its saved state is the old reader's, with which the wait could
-      // see no change.
+      // replaced by another between two listings, or a USB reader plugged
+      // back under another index because it returned before pcsc-lite had
+      // let its old entry go) is waited on afresh as well: its saved state
+      // is the old reader's, with which the wait could see no change.
       for (DWORD i = 0; i < count; ++i) {
         if (listed_names[i] != states[i].szReader) {
           states[i].dwCurrentState = SCARD_STATE_UNAWARE;
@@ -205,7 +205,14 @@ void monitor_readers() {
           if (debug_mode) dump_state(states[i].dwEventState);
           const SessionResult session = run_card_session(context, states[i]);
           if (session.stop_code != 0) stop_code = session.stop_code;
-          states[i].dwCurrentState = states[i].dwEventState;
+          // The next wait blocks until the state seen now changes; after a
+          // lost session it shows the reader's true state at once instead.
+          // A reader pulled and plugged back in the meantime is listed
+          // under its old name, and its card (a USB token's is built in)
+          // gives the very state seen before, event count included, since
+          // pcsc-lite 2 counts a returned reader's events afresh: waiting on
+          // that state would never see it. The session has paused first.
+          states[i].dwCurrentState = session.lost ? SCARD_STATE_UNAWARE : states[i].dwEventState;
           if (session.reported) {
             finished = true;
             break;

@@ -23,6 +23,10 @@ void wide_to_utf8(const WCHAR* text, int length, std::string& out);
 struct SessionResult {
   bool reported = false;       // at least one application block was printed
   std::uint32_t stop_code = 0;  // a connect error that calls for a new context
+  // An exchange failed as a whole: by the end of the session the handle may
+  // no longer have reached the card or its reader. Unless it reported, the
+  // session has paused RETRY_PAUSE_MS after its disconnect.
+  bool lost = false;
 };
 
 // Connects to the card in the entry's reader, prints its ATR, scans it

@@ -33,7 +33,7 @@ SessionResult run_card_session(SCARDCONTEXT context, const SCARD_READERSTATEW& e
 
   {
     FoundAidList found;
-    scan_catalogue(found, card, protocol);
+    outcome.lost = scan_catalogue(found, card, protocol) != SCARD_S_SUCCESS;
     if (found.empty()) {
       console_log(1, "failed to read AID list => retrying");
     } else {
@@ -52,5 +52,10 @@ SessionResult run_card_session(SCARDCONTEXT context, const SCARD_READERSTATEW& e
 
   console_log(0, "disconnect reader");
   SCardDisconnect(card, SCARD_RESET_CARD);
+  // The stack answers a lost card or reader at once, so without a pause a
+  // card that stays but fails every exchange would be scanned again and
+  // again; the pause also gives the stack time to set up a reader that is
+  // coming back.
+  if (outcome.lost && !outcome.reported) Sleep(RETRY_PAUSE_MS);
   return outcome;
 }

@@ -157,6 +157,75 @@ TEST(Monitor, ReplacedReaderIsWaitedOnAfresh) {
   EXPECT_EQ(sim::count("SCardEstablishContext"), 1);
 }
 
+TEST(Monitor, ReaderLostInASessionIsLookedAtAfresh) {
+  // A USB reader pulled at the 40th SELECT and plugged back at once comes
+  // back under its old name, holding the same card, with the same state and
+  // event count as before: only the failed exchanges of the session tell.
+  // pcsc-lite answers every later exchange on the old handle with
+  // SCARD_E_INVALID_VALUE. After a pause the reader is waited on from the
+  // unaware state, and its card is scanned and reported.
+  const std::string name = "Reader 00 00";
+  const auto openpgp = [] { return support::application_card({"D27600012401"}); };  // late in the catalogue
+  support::fresh_start(false);
+  sim::add_reader(name);
+  sim::insert_card(name, openpgp());
+  sim::on_call([&](const sim::Call& c) {
+    if (c.fn == "SCardTransmit" && sim::count("SCardTransmit") == 39) {
+      sim::remove_reader(name);
+      sim::add_reader(name);
+      sim::insert_card(name, openpgp());
+    }
+  });
+  bool returned = false;
+  std::string out = run_monitor(60000, &returned);
+  EXPECT_TRUE(returned);
+  EXPECT_EQ(occurrences(out, "detecting AIDs..."), 2);
+  EXPECT_EQ(occurrences(out, "failed to read AID list => retrying"), 1);
+  EXPECT_NE(out.find(line("found AID:   'D27600012401'")), std::string::npos) << out;
+  auto transmits = sim::calls_of("SCardTransmit");
+  ASSERT_GE(transmits.size(), 41u);
+  EXPECT_EQ(transmits[39].result, SCARD_E_INVALID_VALUE);
+  auto waits = sim::calls_of("SCardGetStatusChange");
+  ASSERT_EQ(waits.size(), 2u);
+  EXPECT_EQ(waits[1].states.at(0).second, static_cast<DWORD>(SCARD_STATE_UNAWARE));
+  // The pause after the lost session comes before that wait.
+  EXPECT_EQ(sleeps(), std::vector<DWORD>{1000});
+  EXPECT_GE(waits[1].at_ms, 1000u);
+  EXPECT_EQ(sim::count("SCardEstablishContext"), 1);
+  EXPECT_EQ(sim::open_cards(), 0);
+
+  // A card that answers every SELECT with 6A 82 is no lost session: it is
+  // scanned once, then again only when its reader's state changes.
+  support::fresh_start(false);
+  sim::add_reader(name);
+  sim::insert_card(name, blank_card());
+  sim::at(20000, [&] { sim::set_state_bits(name, SCARD_STATE_INUSE); });
+  out = run_monitor(40000);
+  EXPECT_EQ(occurrences(out, "detecting AIDs..."), 2);
+  EXPECT_EQ(sim::count("SCardConnect"), 2);
+  EXPECT_EQ(sim::calls_of("SCardConnect")[1].at_ms, 20000u);
+  EXPECT_TRUE(sleeps().empty());
+  waits = sim::calls_of("SCardGetStatusChange");
+  EXPECT_TRUE(std::none_of(waits.begin() + 1, waits.end(), [](const sim::Call& w) {
+    return w.states.at(0).second == static_cast<DWORD>(SCARD_STATE_UNAWARE);
+  }));
+
+  // A card that stays in the reader but fails every exchange is looked at
+  // again only after a pause each time, never in a tight loop.
+  support::fresh_start(false);
+  sim::add_reader(name);
+  sim::Card failing = blank_card();
+  failing.respond = [](const sim::Bytes&) { return sim::Answer{{}, static_cast<LONG>(SCARD_F_COMM_ERROR)}; };
+  sim::insert_card(name, failing);
+  out = run_monitor(10000);
+  const auto connects = sim::calls_of("SCardConnect");
+  ASSERT_GE(connects.size(), 2u);
+  EXPECT_LE(connects.size(), 10u);
+  for (std::size_t i = 1; i < connects.size(); ++i) EXPECT_GE(connects[i].at_ms - connects[i - 1].at_ms, 1000u);
+  EXPECT_EQ(occurrences(out, "failed to read AID list => retrying"), static_cast<int>(connects.size()));
+  EXPECT_EQ(sim::count("SCardEstablishContext"), 1);
+}
+
 TEST(Monitor, OnlyTheFirstTenReadersAreWatched) {
   support::fresh_start(false);
   for (int i = 0; i < 11; ++i) {
