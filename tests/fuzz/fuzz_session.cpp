@@ -49,6 +49,7 @@
 #include "app/console.h"
 #include "app/entry.h"
 #include "catalogue/aid_catalogue.h"
+#include "monitor/monitor.h"
 #include "tests/sim/sim_pcsc.h"
 
 namespace {
@@ -429,6 +430,7 @@ class Checker {
     const sim::Call* c = next(card);
     if (c == nullptr) return false;
     expect_transmit(c, select_command(row));
+    select_result_ = c->result;
     const View v = view(static_cast<std::size_t>(c - log_.data()));
     accepted = v.accepted();
     if (!accepted) return true;
@@ -448,10 +450,12 @@ class Checker {
 
     // The scan: every catalogue row in order.
     std::vector<const AidRecord*> found;
+    bool lost = false;
     for (const AidRecord* row = AidCatalogue; !row->aid.empty(); ++row) {
       bool accepted = false;
       if (!select(card, row, accepted)) return end;
       if (accepted) found.push_back(row);
+      lost = lost || select_result_ != SCARD_S_SUCCESS;
     }
     // The serial read of each application found, in catalogue order.
     for (const AidRecord* row : found) {
@@ -488,6 +492,12 @@ class Checker {
     if (c == nullptr) return end;
     FUZZ_CHECK(c->fn == "SCardDisconnect" && c->value == SCARD_RESET_CARD, pos_ - 1);
     if (!found.empty()) session_reported_ = true;
+    // A scan that lost its card or reader and found nothing is followed by
+    // a pause, so that a card failing every exchange is not scanned in a
+    // tight loop.
+    if (found.empty() && lost && pos_ < log_.size()) {
+      FUZZ_CHECK(log_[pos_].fn == "Sleep" && log_[pos_].value == RETRY_PAUSE_MS, pos_);
+    }
     return pos_ - 1;
   }
 
@@ -495,6 +505,7 @@ class Checker {
   const bool stopped_;
   std::size_t pos_ = 0;
   bool session_reported_ = false;
+  LONG select_result_ = SCARD_S_SUCCESS;
 };
 
 }  // namespace
