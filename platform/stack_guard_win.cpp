@@ -8,32 +8,46 @@
 // WinSCard.
 //
 // Compiled without the stack protector (see cmake/hardening.cmake): the
-// function that sets the guard must not check it.
+// function that sets the guard must not check it. Both functions are also
+// marked so, where the compiler knows the attribute, so that no later flag
+// can put a check into them.
 #define _CRT_RAND_S
 #include <stdlib.h>
 #include <windows.h>
 
 #include <cstdint>
 
+#if defined(__has_attribute)
+#if __has_attribute(no_stack_protector)
+#define QUILLON_NO_STACK_PROTECTOR __attribute__((no_stack_protector))
+#endif
+#endif
+#ifndef QUILLON_NO_STACK_PROTECTOR
+#define QUILLON_NO_STACK_PROTECTOR
+#endif
+
 extern "C" {
+
+[[noreturn]] void __stack_chk_fail(void);
 
 // A non-zero value until the constructor below runs, so that a guard is in
 // place even before. The C runtime runs constructors before main.
 std::uintptr_t __stack_chk_guard = static_cast<std::uintptr_t>(0x2f8c5d41e937b06aULL);
 
-[[noreturn]] void __stack_chk_fail(void) {
+[[noreturn]] QUILLON_NO_STACK_PROTECTOR void __stack_chk_fail(void) {
   // The stack is corrupt: end at once, running no handler and no atexit
-  // function, with the status Windows itself uses for this failure.
+  // function, with the status Windows itself uses for this failure. Should
+  // the process still run, the trap ends it: an empty endless loop would be
+  // no sure stop, as a compiler may remove it.
   TerminateProcess(GetCurrentProcess(), static_cast<UINT>(STATUS_STACK_BUFFER_OVERRUN));
-  for (;;) {
-  }
+  __builtin_trap();
 }
 
 }  // extern "C"
 
 namespace {
 
-__attribute__((constructor)) void set_stack_guard() {
+QUILLON_NO_STACK_PROTECTOR __attribute__((constructor)) void set_stack_guard() {
   std::uint64_t guard = 0;
   bool random = true;
   for (int part = 0; part < 2; ++part) {
