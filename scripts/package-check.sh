@@ -36,7 +36,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build-pkg}
 jobs=$(nproc 2>/dev/null || echo 2)
 
-# shellcheck source=check-output.sh
+# shellcheck source-path=SCRIPTDIR source=check-output.sh
 . "$root/scripts/check-output.sh"
 check_name=package-check
 
