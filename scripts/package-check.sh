@@ -38,7 +38,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 # shellcheck source-path=SCRIPTDIR source=check-output.sh
 . "$root/scripts/check-output.sh"
-check_name=package-check
+check_name="package-check"
 
 start=$SECONDS
 

@@ -67,7 +67,7 @@ jobs=$(nproc 2>/dev/null || echo 2)
 
 # shellcheck source-path=SCRIPTDIR source=check-output.sh
 . "$root/scripts/check-output.sh"
-check_name=windows-check
+check_name="windows-check"
 
 # shellcheck source-path=SCRIPTDIR source=wine-commands.sh
 . "$root/scripts/wine-commands.sh"
