@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs everything the tests need, builds, and runs every test:
+#  0. shellcheck on the scripts (scripts/*.sh), which must find nothing;
 #  1. the unit and whole-program tests on the simulated PC/SC, and the
 #     end-to-end tests on a private pcscd with the vpcd driver and the
 #     virtual card (these need root), for the Linux build and, under Wine
@@ -20,6 +21,12 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh --test
+
+# -x follows the files the scripts source, for the variables and functions they share.
+echo "== shellcheck: the scripts"
+shell_scripts=(scripts/*.sh)
+shellcheck -x "${shell_scripts[@]}"
+echo "shellcheck $(shellcheck --version | sed -n 's/^version: //p'): ${#shell_scripts[@]} scripts, no finding"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
@@ -59,8 +66,8 @@ echo "== Windows build under Wine"
 scripts/windows-check.sh build-win build-test
 
 # Every stage above stops the script on a failure, so reaching here means all
-# passed: the two test runs, the two fuzz runs, the package check and the
-# Windows and macOS checks.
+# passed: the two test runs, and the 6 checks besides them (shellcheck, the
+# two fuzz runs, the package check and the Windows and macOS checks).
 unit_and_e2e=$(ctest --test-dir build-test -N | sed -n 's/^Total Tests: //p')
 sanitized=$(ctest --test-dir build-asan -N -L unit | sed -n 's/^Total Tests: //p')
-echo "summary: $((unit_and_e2e + sanitized + 5)) passed, 0 failed"
+echo "summary: $((unit_and_e2e + sanitized + 6)) passed, 0 failed"
