@@ -34,7 +34,11 @@ echo "== macOS build: the sources against the PCSC framework's declarations (syn
 scripts/macos-check.sh
 
 echo "== Windows build (MinGW-w64), for its end-to-end tests under Wine"
-cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+# The toolchain file by its full path, as the cache keeps it and as
+# windows-check.sh gives it. CMake warns of a -D whose value differs from the
+# cache's and that nothing reads, and it reads the toolchain variable only at
+# a folder's first configure: the relative path, given again, warned.
+cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 cmake --build build-win -j"$jobs"
 
