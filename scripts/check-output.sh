@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared by the check scripts (sourced): messages, and the checks of what
 # the tool prints when it runs without any reader it can reach. The
 # sourcing script sets check_name, which begins every message.

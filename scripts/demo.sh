@@ -24,6 +24,7 @@ run_as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
 }
 # Inside the private stack: the virtual card plugs into vpcd, the tool reports it.
+# shellcheck disable=SC2016  # the script is single-quoted so that the inner bash expands it, with its own arguments
 run_as_root scripts/pcsc-stack.sh --port "$port" -- bash -c '
   card="$1"; port="$2"; shift 2
   "$card" --port "$port" --profile apps >/dev/null 2>&1 &

@@ -12,7 +12,7 @@ packages=(build-essential cmake pkg-config libpcsclite-dev pcscd vsmartcard-vpcd
 if [ "${1:-}" = "--test" ]; then
   packages+=(libgtest-dev libbenchmark-dev clang libclang-rt-14-dev valgrind
              g++-mingw-w64-x86-64 wine wine64 wine64-tools libwine-dev dpkg-dev man-db
-             lintian devscripts)
+             lintian devscripts shellcheck)
 fi
 
 export DEBIAN_FRONTEND=noninteractive

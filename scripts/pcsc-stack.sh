@@ -96,15 +96,16 @@ exec_pcscd() {
 
 # Stops the pcscd whose PID is noted in the stack's pid file, if it still
 # runs; TERM first, KILL after 3 s.
+# shellcheck disable=SC2317  # run by the EXIT trap below, which shellcheck 0.9 misses as the script ends in exit
 stop_pcscd() {
-  local pidfile=$PCSC_STACK_DIR/pcscd.pid pid i
+  local pidfile=$PCSC_STACK_DIR/pcscd.pid pid
   [ -s "$pidfile" ] || return 0
   pid=$(cat "$pidfile")
   rm -f "$pidfile"
   # Only a process that is still this stack's pcscd.
   [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = pcscd ] || return 0
   kill -TERM "$pid" 2>/dev/null
-  for i in $(seq 30); do
+  for _ in $(seq 30); do
     [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = pcscd ] || break
     sleep 0.1
   done
@@ -115,8 +116,7 @@ stop_pcscd() {
 
 # Waits (up to 5 s) until pcscd's client socket exists.
 wait_pcscd_ready() {
-  local i
-  for i in $(seq 50); do
+  for _ in $(seq 50); do
     [ -S /run/pcscd/pcscd.comm ] && return 0
     kill -0 "$1" 2>/dev/null || return 1
     sleep 0.1

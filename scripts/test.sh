@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs everything the tests need, builds, and runs every test:
+#  0. shellcheck on the scripts (scripts/*.sh), which must find nothing;
 #  1. the unit and whole-program tests on the simulated PC/SC, and the
 #     end-to-end tests on a private pcscd with the vpcd driver and the
 #     virtual card (these need root), for the Linux build and, under Wine
@@ -21,13 +22,23 @@ cd "$(dirname "$0")/.."
 
 scripts/install-deps.sh --test
 
+# -x follows the files the scripts source, for the variables and functions they share.
+echo "== shellcheck: the scripts"
+shell_scripts=(scripts/*.sh)
+shellcheck -x "${shell_scripts[@]}"
+echo "shellcheck $(shellcheck --version | sed -n 's/^version: //p'): ${#shell_scripts[@]} scripts, no finding"
+
 jobs=$(nproc 2>/dev/null || echo 2)
 
 echo "== macOS build: the sources against the PCSC framework's declarations (syntax only)"
 scripts/macos-check.sh
 
 echo "== Windows build (MinGW-w64), for its end-to-end tests under Wine"
-cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake -DCMAKE_BUILD_TYPE=Release \
+# The toolchain file by its full path, as the cache keeps it and as
+# windows-check.sh gives it. CMake warns of a -D whose value differs from the
+# cache's and that nothing reads, and it reads the toolchain variable only at
+# a folder's first configure: the relative path, given again, warned.
+cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 cmake --build build-win -j"$jobs"
 
@@ -43,12 +54,37 @@ cmake --build build-asan -j"$jobs" --target quillon_tests
 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j"$jobs" -L unit
 
-echo "== fuzzing the card command layer and whole sessions (bounded runs)"
+# run_fuzzer LOG TARGET ARGS...: runs the fuzz target with libFuzzer's
+# output in LOG, and prints one line from its final figures: the runs, and
+# the coverage (cov: edges reached, ft: features). A crash, a leak or a
+# timeout ends libFuzzer with a non-zero status: then the log from its last
+# progress line on (the report of what failed and the file of the input
+# that did it) is printed and the script stops.
+run_fuzzer() {
+  local log=$1 target=$2 status=0 runs cov ft from artifact
+  shift 2
+  "build-fuzz/tests/fuzz/$target" "$@" >"$log" 2>&1 || status=$?
+  runs=$(sed -n 's/^Done \([0-9]*\) runs in .*/\1/p' "$log")
+  if [ "$status" -ne 0 ] || [ -z "$runs" ]; then
+    from=$(grep -n $'^#[0-9]*\t' "$log" | tail -n 1 | cut -d: -f1)
+    echo "fuzz $target: FAILED (status $status); $log from libFuzzer's last progress line:" >&2
+    tail -n +"${from:-1}" "$log" | tail -n 300 >&2
+    artifact=$(sed -n 's/.*Test unit written to //p' "$log" | tail -n 1)
+    if [ -n "$artifact" ]; then
+      echo "fuzz $target: to reproduce: build-fuzz/tests/fuzz/$target $artifact" >&2
+    fi
+    exit 1
+  fi
+  read -r cov ft < <(sed -n 's/.* cov: \([0-9]*\) ft: \([0-9]*\) .*/\1 \2/p' "$log" | tail -n 1) || true
+  echo "fuzz $target: $runs runs, coverage ${cov:-?} (ft ${ft:-?}), crashes: 0"
+}
+
+echo "== fuzzing the card command layer and whole sessions (bounded runs; libFuzzer's output in build-fuzz/*.log)"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF
 cmake --build build-fuzz -j"$jobs" --target quillon_fuzz_card quillon_fuzz_session
-build-fuzz/tests/fuzz/quillon_fuzz_card -runs=200000 -max_len=4096
+run_fuzzer build-fuzz/fuzz_card.log quillon_fuzz_card -runs=200000 -max_len=4096
 session_corpus=$(mktemp -d)
-build-fuzz/tests/fuzz/quillon_fuzz_session -runs=8000 -max_total_time=60 -max_len=4096 -timeout=10 \
+run_fuzzer build-fuzz/fuzz_session.log quillon_fuzz_session -runs=8000 -max_total_time=60 -max_len=4096 -timeout=10 \
   "$session_corpus" tests/fuzz/corpus_session
 rm -rf "$session_corpus"
 
@@ -59,8 +95,8 @@ echo "== Windows build under Wine"
 scripts/windows-check.sh build-win build-test
 
 # Every stage above stops the script on a failure, so reaching here means all
-# passed: the two test runs, the two fuzz runs, the package check and the
-# Windows and macOS checks.
+# passed: the two test runs, and the 6 checks besides them (shellcheck, the
+# two fuzz runs, the package check and the Windows and macOS checks).
 unit_and_e2e=$(ctest --test-dir build-test -N | sed -n 's/^Total Tests: //p')
 sanitized=$(ctest --test-dir build-asan -N -L unit | sed -n 's/^Total Tests: //p')
-echo "summary: $((unit_and_e2e + sanitized + 5)) passed, 0 failed"
+echo "summary: $((unit_and_e2e + sanitized + 6)) passed, 0 failed"

@@ -65,11 +65,11 @@ build=${1:-$root/build-win}
 linux_build=${2:-$root/build-lin}
 jobs=$(nproc 2>/dev/null || echo 2)
 
-# shellcheck source=check-output.sh
+# shellcheck source-path=SCRIPTDIR source=check-output.sh
 . "$root/scripts/check-output.sh"
-check_name=windows-check
+check_name="windows-check"
 
-# shellcheck source=wine-commands.sh
+# shellcheck source-path=SCRIPTDIR source=wine-commands.sh
 . "$root/scripts/wine-commands.sh"
 find_wine || fail "no wine64/wine or wineserver command (Debian: apt-get install wine wine64)"
 

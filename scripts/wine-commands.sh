@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that run Wine: find_wine sets `wine` and
 # `wineserver` to Wine's 64-bit loader and its server, and fails when either
 # is missing. Debian 12 puts the 64-bit loader in /usr/lib/wine and a `wine`
