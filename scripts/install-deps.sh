@@ -16,5 +16,8 @@ if [ "${1:-}" = "--test" ]; then
 fi
 
 export DEBIAN_FRONTEND=noninteractive
-run_as_root apt-get update -q
-run_as_root apt-get install -y -q --no-install-recommends "${packages[@]}"
+# A fresh machine often runs its own package updates right after it boots:
+# wait for their lock rather than fail at once.
+apt_options=(-q -o DPkg::Lock::Timeout=600)
+run_as_root apt-get "${apt_options[@]}" update
+run_as_root apt-get "${apt_options[@]}" install -y --no-install-recommends "${packages[@]}"

@@ -82,10 +82,11 @@ run_fuzzer() {
 echo "== fuzzing the card command layer and whole sessions (bounded runs; libFuzzer's output in build-fuzz/*.log)"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF
 cmake --build build-fuzz -j"$jobs" --target quillon_fuzz_card quillon_fuzz_session
-run_fuzzer build-fuzz/fuzz_card.log quillon_fuzz_card -runs=200000 -max_len=4096
+# The input of a failure is written into build-fuzz, not into the clone.
+run_fuzzer build-fuzz/fuzz_card.log quillon_fuzz_card -runs=200000 -max_len=4096 -artifact_prefix=build-fuzz/
 session_corpus=$(mktemp -d)
 run_fuzzer build-fuzz/fuzz_session.log quillon_fuzz_session -runs=8000 -max_total_time=60 -max_len=4096 -timeout=10 \
-  "$session_corpus" tests/fuzz/corpus_session
+  -artifact_prefix=build-fuzz/ "$session_corpus" tests/fuzz/corpus_session
 rm -rf "$session_corpus"
 
 echo "== Debian package"
