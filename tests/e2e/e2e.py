@@ -313,6 +313,20 @@ class Pcscd:
         self.stop()
         self.start(readers)
 
+    def mark(self):
+        """The present end of the log, for wait_card_removed."""
+        return self.log_path.stat().st_size if self.log_path.exists() else 0
+
+    def wait_card_removed(self, mark):
+        """Waits until pcscd has logged, after mark, that it saw the card
+        leave (it looks every 400 ms), so that a card that comes next is a
+        new insertion to it and not the same session going on."""
+        def logged():
+            with open(self.log_path, "rb") as f:
+                f.seek(mark)
+                return b"Card Removed From " in f.read()
+        wait_until("pcscd did not log the card's removal", logged)
+
 
 class VCard:
     """One run of quillon-vcard with its APDU log."""
@@ -789,10 +803,11 @@ def case_swap(c):
     """A card without catalogue applications: the tool says it retries and
     keeps waiting; replaced by the apps card, it reports and exits 0."""
     none, t = tool_beside_card_without_apps(c, 0.5)
+    mark = c.pcscd.mark()
     none.stop()
-    # Let pcscd see the reader empty (it polls every 400 ms) before the
-    # other card arrives, so that no session spans both cards.
-    time.sleep(1.0)
+    # pcscd sees the reader empty before the other card arrives, so that no
+    # session spans both cards.
+    c.pcscd.wait_card_removed(mark)
     apps = c.card("apps")
     apps.wait_inserted()
     c.report_exit(t.wait_exit())
@@ -968,8 +983,11 @@ def case_driver_cycle(c):
     c.pcscd.start()
     t = c.run_tool("debug")
     t.wait_for(CARD_REMOVED + CRLF, t.wait_for(READER0 + CRLF, len(BANNER)))
+    # Marked before the restart: the tool says it once, maybe before pcscd's
+    # start has returned here.
+    mark = len(t.output())
     c.pcscd.restart(readers=False)
-    gone = t.wait_for(NO_READERS + CRLF, len(t.output()))
+    gone = t.wait_for(NO_READERS + CRLF, mark)
     card = c.card("apps")
     c.pcscd.restart(readers=True)
     card.wait_inserted()
@@ -1060,6 +1078,7 @@ def pull_cycles(c, cycles, rng, debug=False, restart_every=0, final_apps=("OPENP
             figures["in_flight"] += 1
         else:
             time.sleep(rng.uniform(0.0, 0.04))
+        mark = c.pcscd.mark()
         if mode in ("card", "both"):
             card.kill()
         if mode in ("pcscd", "both"):
@@ -1071,9 +1090,12 @@ def pull_cycles(c, cycles, rng, debug=False, restart_every=0, final_apps=("OPENP
             # again from the start; then it is taken out.
             t.wait_for(b"detecting AIDs..." + CRLF, len(BANNER), count=scans + 2)
             wait_until("the second scan did not end", settled)
+            mark = c.pcscd.mark()
             card.stop()
-        # Let pcscd see the reader empty before the next card comes.
-        time.sleep(0.5)
+        # pcscd sees the reader empty before the next card comes; after
+        # "both", the new pcscd never saw this card.
+        if mode != "both":
+            c.pcscd.wait_card_removed(mark)
         if not t.running():
             raise Failure(f"quillon ended in cycle {i + 1}:\n" + show(t.output()))
 
