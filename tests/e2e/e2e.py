@@ -1177,9 +1177,10 @@ def valgrind_summary(text):
     m = re.search(r"in use at exit: ([\d,]+) bytes in ([\d,]+) blocks", text)
     in_use = amount(m) if m else None
     ours = {}
-    for m in re.finditer(r"used_suppression: +\d+ (.*) (\S+):\d+ suppressed: ([\d,]+) bytes in ([\d,]+) blocks", text):
-        if m.group(2) == str(VALGRIND_SUPPRESSIONS):
-            ours[m.group(1)] = amount(m, 3)
+    used = (r"used_suppression: +\d+ (.*) " + re.escape(str(VALGRIND_SUPPRESSIONS))
+            + r":\d+ suppressed: ([\d,]+) bytes in ([\d,]+) blocks")
+    for m in re.finditer(used, text):
+        ours[m.group(1)] = amount(m, 2)
     return errors, leaks, in_use, ours
 
 
