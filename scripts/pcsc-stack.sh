@@ -48,6 +48,9 @@ set -u
 
 VPCD_DRIVER=${VPCD_DRIVER:-/usr/lib/pcsc/drivers/serial/libifdvpcd.so}
 
+# shellcheck source-path=SCRIPTDIR source=wait-limits.sh
+. "$(dirname "${BASH_SOURCE[0]}")/wait-limits.sh"
+
 die() {
   echo "pcsc-stack: $*" >&2
   exit 2
@@ -105,7 +108,7 @@ stop_pcscd() {
   # Only a process that is still this stack's pcscd.
   [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = pcscd ] || return 0
   kill -TERM "$pid" 2>/dev/null
-  for _ in $(seq 30); do
+  for _ in $(seq $((wait_step * 5))); do
     [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = pcscd ] || break
     sleep 0.1
   done
@@ -114,9 +117,9 @@ stop_pcscd() {
   return 0
 }
 
-# Waits (up to 5 s) until pcscd's client socket exists.
+# Waits (up to wait_step seconds) until pcscd's client socket exists.
 wait_pcscd_ready() {
-  for _ in $(seq 50); do
+  for _ in $(seq $((wait_step * 10))); do
     [ -S /run/pcscd/pcscd.comm ] && return 0
     kill -0 "$1" 2>/dev/null || return 1
     sleep 0.1

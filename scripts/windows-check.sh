@@ -40,21 +40,30 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 # on it. Arguments: output directory, quillon.exe, Linux quillon,
 # quillon-vcard. Writes windows.out and linux.out there, with the exit
 # statuses in windows.status and linux.status.
+# shellcheck source-path=SCRIPTDIR source=wait-limits.sh
+. "$root/scripts/wait-limits.sh"
+# The limits of this check's waits: a step; the Windows build's start under
+# Wine, longest in a fresh prefix; a tool's whole run on the card.
+wine_start=$((wait_step * 9 / 2))
+tool_run=$((wait_step * 3))
+
 if [ "${1:-}" = --scan-in-stack ]; then
   out=$2 exe=$3 linux=$4 vcard=$5
   "$vcard" --port "$PCSC_STACK_PORT" --profile apps --quiet --log "$PCSC_STACK_DIR/card.log" &
   card_pid=$!
   # pcscd powers the card up as soon as it sees it.
-  for _ in $(seq 100); do
+  for _ in $(seq $((wait_step * 10))); do
     grep -q ' ctrl power-on$' "$PCSC_STACK_DIR/card.log" 2>/dev/null && break
     sleep 0.1
   done
-  grep -q ' ctrl power-on$' "$PCSC_STACK_DIR/card.log" 2>/dev/null || { echo "the card was not powered up in 10 s" >&2; exit 1; }
+  grep -q ' ctrl power-on$' "$PCSC_STACK_DIR/card.log" 2>/dev/null ||
+    { echo "the card was not powered up in $wait_step s" >&2; exit 1; }
   status=0
-  timeout 60 "$root/tests/wine/quillon-wine.sh" "$exe" >"$out/windows.out" 2>"$out/windows.err" || status=$?
+  timeout $((wine_start + tool_run)) "$root/tests/wine/quillon-wine.sh" "$exe" >"$out/windows.out" \
+    2>"$out/windows.err" || status=$?
   echo "$status" >"$out/windows.status"
   status=0
-  timeout 30 "$linux" >"$out/linux.out" 2>"$out/linux.err" || status=$?
+  timeout $((wait_step + tool_run)) "$linux" >"$out/linux.out" 2>"$out/linux.err" || status=$?
   echo "$status" >"$out/linux.status"
   kill -TERM "$card_pid"
   wait "$card_pid" || true
@@ -190,9 +199,9 @@ run_quillon() {
   local waited=0
   while [ "$(stat -c %s "$out")" -lt "$banner_size" ]; do
     if ! kill -0 "$quillon_pid" 2>/dev/null; then break; fi
-    if [ "$waited" -ge 600 ]; then
+    if [ "$waited" -ge $((wine_start * 10)) ]; then
       show "stdout" "$out"
-      fail "quillon.exe $* printed no banner within 60 s"
+      fail "quillon.exe $* printed no banner within $wine_start s"
     fi
     sleep 0.1
     waited=$((waited + 1))

@@ -59,7 +59,14 @@ VPCD_DRIVER = Path("/usr/lib/pcsc/drivers/serial/libifdvpcd.so")
 # to reach the 100th SELECT. The tool's start gets a limit of its own, the
 # longest under Wine.
 
-BASE = 20.0  # seconds; the rest are multiples of it
+def read_base():
+    """The base of every limit, in seconds: wait_step in
+    scripts/wait-limits.sh, which the shell scripts' waits share."""
+    text = (DEFAULT_STACK.parent / "wait-limits.sh").read_text()
+    return float(re.search(r"^wait_step=(\d+)$", text, re.M).group(1))
+
+
+BASE = read_base()  # the rest are multiples of it
 
 
 class Limits:
