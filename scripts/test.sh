@@ -24,7 +24,7 @@ scripts/install-deps.sh --test
 
 # -x follows the files the scripts source, for the variables and functions they share.
 echo "== shellcheck: the scripts"
-shell_scripts=(scripts/*.sh)
+shell_scripts=(scripts/*.sh tests/wine/*.sh)
 shellcheck -x "${shell_scripts[@]}"
 echo "shellcheck $(shellcheck --version | sed -n 's/^version: //p'): ${#shell_scripts[@]} scripts, no finding"
 

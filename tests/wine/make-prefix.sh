@@ -20,7 +20,7 @@ die() {
 [ $# -eq 1 ] || die "usage: make-prefix.sh DIR"
 dir=$1
 
-# shellcheck source=../../scripts/wine-commands.sh
+# shellcheck source-path=SCRIPTDIR source=../../scripts/wine-commands.sh
 . "$(dirname "$0")/../../scripts/wine-commands.sh"
 find_wine || die "no wine64/wine or wineserver command (Debian: apt-get install wine wine64)"
 

@@ -40,7 +40,7 @@ template=${QUILLON_WINE_PREFIX:?QUILLON_WINE_PREFIX is not set}
 [ -f "$bridge/winscard.dll.so" ] || die "no winscard.dll.so in $bridge"
 [ -f "$template/system.reg" ] || die "no Wine prefix at $template (tests/wine/make-prefix.sh)"
 
-# shellcheck source=../../scripts/wine-commands.sh
+# shellcheck source-path=SCRIPTDIR source=../../scripts/wine-commands.sh
 . "$(dirname "$0")/../../scripts/wine-commands.sh"
 find_wine || die "no wine64/wine or wineserver command (Debian: apt-get install wine wine64)"
 
