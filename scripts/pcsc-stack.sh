@@ -98,7 +98,7 @@ exec_pcscd() {
 }
 
 # Stops the pcscd whose PID is noted in the stack's pid file, if it still
-# runs; TERM first, KILL after 3 s.
+# runs; TERM first, KILL after half a wait step.
 # shellcheck disable=SC2317  # run by the EXIT trap below, which shellcheck 0.9 misses as the script ends in exit
 stop_pcscd() {
   local pidfile=$PCSC_STACK_DIR/pcscd.pid pid

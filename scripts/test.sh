@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs everything the tests need, builds, and runs every test:
-#  0. shellcheck on the scripts (scripts/*.sh), which must find nothing;
+#  0. shellcheck on the scripts (scripts/*.sh, tests/wine/*.sh), which must
+#     find nothing;
 #  1. the unit and whole-program tests on the simulated PC/SC, and the
 #     end-to-end tests on a private pcscd with the vpcd driver and the
 #     virtual card (these need root), for the Linux build and, under Wine
