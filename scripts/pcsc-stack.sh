@@ -41,15 +41,21 @@
 #                               request ("Received command: ..."). With
 #                               --reader-name the vpcd entry gets NAME from
 #                               then on, as the option of the same name does.
+# pcscd is started with --disable-polkit where it knows the option (pcsc-lite
+# 2.0.1 and later): a pcscd built with polkit asks it about every client, and
+# with no system bus to ask (the stack's own namespaces, a minimal system)
+# it refuses them all. This pcscd serves the stack alone, so it needs no
+# policy.
 # Needs root (namespaces, tmpfs), unshare(1) from util-linux, ip(8) from
-# iproute2, pcscd and vpcd.
+# iproute2, pcscd and the vpcd driver (scripts/vpcd-driver.sh says where it
+# is looked for; scripts/install-deps.sh puts it there).
 
 set -u
 
-VPCD_DRIVER=${VPCD_DRIVER:-/usr/lib/pcsc/drivers/serial/libifdvpcd.so}
-
 # shellcheck source-path=SCRIPTDIR source=wait-limits.sh
 . "$(dirname "${BASH_SOURCE[0]}")/wait-limits.sh"
+# shellcheck source-path=SCRIPTDIR source=vpcd-driver.sh
+. "$(dirname "${BASH_SOURCE[0]}")/vpcd-driver.sh"
 
 die() {
   echo "pcsc-stack: $*" >&2
@@ -93,8 +99,10 @@ exec_pcscd() {
     esac
     shift
   done
+  local policy=()
+  if pcscd --help 2>&1 | grep -q -e '--disable-polkit'; then policy=(--disable-polkit); fi
   echo $$ >"$PCSC_STACK_DIR/pcscd.pid"
-  exec pcscd --foreground "$level" -c "$conf"
+  exec pcscd --foreground "$level" "${policy[@]}" -c "$conf"
 }
 
 # Stops the pcscd whose PID is noted in the stack's pid file, if it still
@@ -159,7 +167,8 @@ if [ -z "${PCSC_STACK_INNER:-}" ]; then
   command -v unshare >/dev/null || die "unshare not found"
   command -v ip >/dev/null || die "ip not found (iproute2)"
   command -v pcscd >/dev/null || die "pcscd not found"
-  [ -e "$VPCD_DRIVER" ] || die "vpcd driver not found at $VPCD_DRIVER"
+  VPCD_DRIVER=$(vpcd_driver) || die "no vpcd driver (scripts/install-deps.sh unpacks one into build-vpcd/)"
+  export VPCD_DRIVER
   args=(--port "$port")
   [ $start_pcscd = 1 ] || args+=(--no-pcscd)
   [ -z "$pcscd_log" ] || args+=(--pcscd-log "$pcscd_log")
