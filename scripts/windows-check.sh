@@ -5,15 +5,14 @@
 #                                   (defaults: build-win, build-lin; as root)
 #
 # Installs nothing: it needs cmake, the MinGW-w64 C++ compiler
-# (g++-mingw-w64-x86-64), Wine (Debian: wine and wine64) and, for the scan,
-# what the end-to-end tests need (pcscd, vsmartcard-vpcd, GoogleTest to
-# configure the Linux build) and winegcc (wine64-tools, libwine-dev). Wine
-# runs in private prefixes, without a display, and everything it starts is
-# ended and removed afterwards.
+# (g++-mingw-w64-x86-64), Wine (Debian: wine and wine64) and, for the runs,
+# what the end-to-end tests need (pcscd, the vpcd driver that
+# scripts/install-deps.sh unpacks, GoogleTest to configure the Linux build)
+# and winegcc (wine64-tools, libwine-dev). Wine runs only inside private
+# pcsc-lite stacks (scripts/pcsc-stack.sh, through tests/wine/quillon-wine.sh),
+# without a display, and everything it starts ends with them.
 #
-# Wine's own WinSCard cannot make a PC/SC context (SCardEstablishContext
-# fails with SCARD_F_INTERNAL_ERROR, 80100001), so with it the tool stays in
-# its context-retry loop. The checks:
+# The checks:
 #   0. `cpack -G ZIP` makes quillon-1.0-win64.zip with quillon.exe,
 #      README.txt and LICENSE.txt and nothing else; a second build in
 #      BUILD_DIR-again, packed as if a minute later, gives the same
@@ -21,16 +20,20 @@
 #      its quillon.exe is the one that the checks below run;
 #   1. the executable imports KERNEL32.dll, msvcrt.dll and WinSCard.dll and
 #      nothing else (no MinGW runtime DLL);
-#   2. without arguments stdout is the four banner lines, byte for byte
-#      (CR LF line ends), and nothing else;
-#   3. with `debug`, the banner is followed only by the line
-#      "failed to establish SCard context (err 80100001)-> wait", about once
-#      a second: 2 to 8 of them in 4 seconds;
-#   4. one scan of the virtual card on a private pcscd with the vpcd driver
-#      (scripts/pcsc-stack.sh), with the test WinSCard that forwards to
-#      pcsc-lite (tests/wine): the Windows build's report and the Linux
-#      build's (LINUX_BUILD_DIR, configured and built here as needed) on the
-#      same card must be identical, byte for byte.
+#   2. with Wine's own WinSCard and no PC/SC service (a stack without
+#      pcscd): without arguments stdout is the four banner lines, byte for
+#      byte (CR LF line ends), and nothing else;
+#   3. the same with `debug`: the banner is followed only by the context
+#      failure, about once a second (2 to 8 of them in 4 seconds): "failed
+#      to establish SCard context (err 8010001D)-> wait", no service, from
+#      Wine 9 on, whose WinSCard reaches pcsc-lite; "(err 80100001)" from
+#      Wine 8's, a stub that cannot make any context;
+#   4. one scan of the virtual card on a private pcscd with the vpcd driver,
+#      with the WinSCard that quillon-wine.sh chooses (Wine's own from Wine 9
+#      on, the test one that forwards to pcsc-lite on Wine 8): the Windows
+#      build's report and the Linux build's (LINUX_BUILD_DIR, configured and
+#      built here as needed) on the same card must be identical, byte for
+#      byte.
 # It exits non-zero with a message on the first mismatch.
 set -euo pipefail
 
@@ -67,6 +70,54 @@ if [ "${1:-}" = --scan-in-stack ]; then
   echo "$status" >"$out/linux.status"
   kill -TERM "$card_pid"
   wait "$card_pid" || true
+  exit 0
+fi
+
+# Inside the stack of checks 2 and 3, which has no pcscd: the runs without
+# arguments and with `debug`, into OUT/plain.out and OUT/debug.out.
+# Arguments: output directory, quillon.exe.
+if [ "${1:-}" = --runs-without-service ]; then
+  out=$2 exe=$3
+  # shellcheck source-path=SCRIPTDIR source=check-output.sh
+  . "$root/scripts/check-output.sh"
+  check_name="windows-check"
+  check_init "$out"
+  quillon_pid=
+  trap '[ -z "$quillon_pid" ] || kill -TERM "$quillon_pid" 2>/dev/null' EXIT
+  # run_quillon OUT SECONDS [ARGS...]: starts quillon.exe, waits for the
+  # banner (Wine may take a few seconds to start it), lets it run SECONDS
+  # more and ends it. The tool never ends by itself here, so an earlier end
+  # is a failure.
+  run_quillon() {
+    local file=$1 seconds=$2
+    shift 2
+    "$root/tests/wine/quillon-wine.sh" "$exe" "$@" >"$file" 2>"$file.stderr" &
+    quillon_pid=$!
+    local waited=0
+    while [ "$(stat -c %s "$file")" -lt "$banner_size" ]; do
+      if ! kill -0 "$quillon_pid" 2>/dev/null; then break; fi
+      if [ "$waited" -ge $((wine_start * 10)) ]; then
+        show "stdout" "$file"
+        fail "quillon.exe $* printed no banner within $wine_start s"
+      fi
+      sleep 0.1
+      waited=$((waited + 1))
+    done
+    sleep "$seconds"
+    if ! kill -0 "$quillon_pid" 2>/dev/null; then
+      local status=0
+      wait "$quillon_pid" || status=$?
+      quillon_pid=
+      show "stdout" "$file"
+      cat "$file.stderr" >&2
+      fail "quillon.exe $* ended by itself (status $status); it should wait for a PC/SC service"
+    fi
+    kill -TERM "$quillon_pid"
+    wait "$quillon_pid" 2>/dev/null || true
+    quillon_pid=
+  }
+  run_quillon "$out/plain.out" 3
+  run_quillon "$out/debug.out" 4 debug
   exit 0
 fi
 
@@ -121,18 +172,10 @@ cmp -s "$zip" "$again/$zip_name" || fail "two builds of the same sources give di
 note "reproducible: quillon.exe $(sha256sum "$built_exe" | cut -d' ' -f1)," \
   "$zip_name $(sha256sum "$zip" | cut -d' ' -f1) from both builds"
 
-# --- Wine prefix -------------------------------------------------------------
-tmp=$(mktemp -d "${TMPDIR:-/tmp}/quillon-wine.XXXXXX")
-quillon_pid=
-cleanup() {
-  if [ -n "$quillon_pid" ] && kill -0 "$quillon_pid" 2>/dev/null; then
-    kill -TERM "$quillon_pid" 2>/dev/null || true
-    wait "$quillon_pid" 2>/dev/null || true
-  fi
-  "$wineserver" -k >/dev/null 2>&1 || true
-  rm -rf "$tmp"
-}
-trap cleanup EXIT
+# --- Scratch folder -------------------------------------------------------------
+# In the build folder, not in /tmp: Wine's /tmp is private to it in the stacks.
+tmp=$(mktemp -d "$build/windows-check.XXXXXX")
+trap 'rm -rf "$tmp"' EXIT
 trap 'exit 130' INT TERM
 
 # --- 0. The zip's contents ------------------------------------------------------
@@ -168,84 +211,46 @@ if [ -n "$objdump" ]; then
   note "imports: $listed"
 fi
 
-# A private prefix and home (CI may run with HOME unset), no display, no
-# Mono or Gecko installers, no desktop menu entries, no Wine diagnostics.
-# Debian's Wine makes its server directory in $TMPDIR: here it goes with $tmp.
-mkdir -p "$tmp/home" "$tmp/prefix" "$tmp/wine-tmp"
-export HOME=$tmp/home
-export TMPDIR=$tmp/wine-tmp
-export WINEPREFIX=$tmp/prefix
-export WINEDEBUG=-all
-export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
-unset DISPLAY WAYLAND_DISPLAY XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR
-
-boot_start=$SECONDS
-# A server that stays up between the runs, so that each run starts at once.
-"$wineserver" -p
-"$wine" wineboot -i >"$tmp/wineboot.log" 2>&1 ||
-  { cat "$tmp/wineboot.log" >&2; fail "wineboot failed"; }
-note "Wine prefix ready in $((SECONDS - boot_start)) s"
-
-check_init "$tmp"
-
-# run_quillon OUT SECONDS [ARGS...]: starts quillon.exe, waits for the banner
-# (Wine may take a few seconds to start it), lets it run SECONDS more and ends
-# it. The tool never ends by itself here, so an earlier end is a failure.
-run_quillon() {
-  local out=$1 seconds=$2
-  shift 2
-  "$wine" "$exe" "$@" >"$out" 2>"$out.stderr" &
-  quillon_pid=$!
-  local waited=0
-  while [ "$(stat -c %s "$out")" -lt "$banner_size" ]; do
-    if ! kill -0 "$quillon_pid" 2>/dev/null; then break; fi
-    if [ "$waited" -ge $((wine_start * 10)) ]; then
-      show "stdout" "$out"
-      fail "quillon.exe $* printed no banner within $wine_start s"
-    fi
-    sleep 0.1
-    waited=$((waited + 1))
-  done
-  sleep "$seconds"
-  if ! kill -0 "$quillon_pid" 2>/dev/null; then
-    local status=0
-    wait "$quillon_pid" || status=$?
-    quillon_pid=
-    show "stdout" "$out"
-    cat "$out.stderr" >&2
-    fail "quillon.exe $* ended by itself (status $status); it should wait for a card"
-  fi
-  kill -TERM "$quillon_pid"
-  wait "$quillon_pid" 2>/dev/null || true
-  quillon_pid=
-}
-
-# --- 2. No arguments: the banner and nothing else ----------------------------
-run_start=$SECONDS
-plain=$tmp/plain.out
-run_quillon "$plain" 3
-expect_banner_only "$plain" "without arguments"
-note "no arguments: banner only, as expected"
-
-# --- 3. debug: the banner, then the context-retry line about once a second ---
-debug=$tmp/debug.out
-run_quillon "$debug" 4 debug
-expect_retries "$debug" 'failed to establish SCard context (err 80100001)-> wait' 2 8 "with debug"
-note "debug: $retry_count context-retry lines (err 80100001) in 4 s, nothing else"
-note "runs took $((SECONDS - run_start)) s"
-
-# --- 4. A scan of the virtual card, the same bytes as the Linux build's -----
-scan_start=$SECONDS
+# --- The Linux build, the WinSCard bridge and the Wine prefix --------------------
+prep_start=$SECONDS
 note "building the Linux build, the virtual card and the WinSCard bridge in $linux_build"
 cmake -S "$root" -B "$linux_build" -DQUILLON_WINDOWS_EXE="$built_exe" >"$tmp/linux-cmake.log" 2>&1 ||
   { cat "$tmp/linux-cmake.log" >&2; fail "cmake configure of $linux_build failed"; }
 linux_build=$(cd "$linux_build" && pwd)
 cmake --build "$linux_build" -j"$jobs" --target quillon quillon-vcard quillon_wine_bridge ||
   fail "the Linux build failed"
-"$root/tests/wine/make-prefix.sh" "$linux_build/tests/wine/prefix" || fail "no Wine prefix for the scan"
+"$root/tests/wine/make-prefix.sh" "$linux_build/tests/wine/prefix" || fail "no Wine prefix"
+export QUILLON_WINE_BRIDGE=$linux_build/tests/wine QUILLON_WINE_PREFIX=$linux_build/tests/wine/prefix
+note "ready in $((SECONDS - prep_start)) s"
+
+# --- 2. and 3. No PC/SC service: the banner; with debug, the context retries ------
+# Wine's own WinSCard, whatever the scan below uses; its answer without a
+# service depends on whether it reaches pcsc-lite.
+own=$(QUILLON_WINE_WINSCARD='' wine_winscard) || fail "cannot tell what Wine's own WinSCard does"
+if [ "$own" = wine ]; then
+  no_context=8010001D
+  why="no service: Wine's WinSCard reaches pcsc-lite"
+else
+  no_context=80100001
+  why="Wine's WinSCard is a stub"
+fi
+run_start=$SECONDS
+mkdir "$tmp/runs"
+QUILLON_WINE_WINSCARD=wine "$root/scripts/pcsc-stack.sh" --no-pcscd --port "${QUILLON_WINDOWS_CHECK_PORT:-36710}" -- \
+  "$root/scripts/windows-check.sh" --runs-without-service "$tmp/runs" "$exe" ||
+  fail "the runs without a PC/SC service failed"
+check_init "$tmp"
+expect_banner_only "$tmp/runs/plain.out" "without arguments"
+note "no arguments: banner only, as expected"
+expect_retries "$tmp/runs/debug.out" "failed to establish SCard context (err $no_context)-> wait" 2 8 "with debug"
+note "debug: $retry_count context-retry lines (err $no_context, $why) in 4 s, nothing else"
+note "runs took $((SECONDS - run_start)) s"
+
+# --- 4. A scan of the virtual card, the same bytes as the Linux build's -----
+scan_start=$SECONDS
+winscard=$(wine_winscard) || fail "cannot choose the WinSCard"
 mkdir "$tmp/scan"
-QUILLON_WINE_BRIDGE=$linux_build/tests/wine QUILLON_WINE_PREFIX=$linux_build/tests/wine/prefix \
-  "$root/scripts/pcsc-stack.sh" --port "${QUILLON_WINDOWS_CHECK_PORT:-36710}" -- \
+"$root/scripts/pcsc-stack.sh" --port "${QUILLON_WINDOWS_CHECK_PORT:-36710}" -- \
   "$root/scripts/windows-check.sh" --scan-in-stack "$tmp/scan" "$exe" "$linux_build/quillon" \
   "$linux_build/tests/vcard/quillon-vcard" || fail "the scan in the private pcsc-lite stack failed"
 for which in windows linux; do
@@ -261,7 +266,7 @@ expect_banner "$windows" "scan"
 blocks=$(grep -c "^found AID:   '" "$windows" || true)
 [ "$blocks" -gt 0 ] || { show "stdout" "$windows"; fail "scan: the Windows build reported no application"; }
 if cmp -s "$windows" "$tmp/scan/linux.out"; then
-  note "scan: the Windows and Linux reports of the virtual card are identical" \
+  note "scan ($winscard WinSCard): the Windows and Linux reports of the virtual card are identical" \
     "($(stat -c %s "$windows") bytes, $blocks blocks)"
 else
   note "scan: the Windows and Linux reports of the virtual card differ:"

@@ -22,3 +22,21 @@ find_wine() {
   done
   [ -n "$wine" ] && [ -n "$wineserver" ]
 }
+
+# wine_winscard: prints which WinSCard the Windows build is run with. "wine"
+# is Wine's own: from Wine 9 on it hands every call to the host's pcsc-lite,
+# a real WinSCard implementation to check the exe on. "bridge" is the test
+# WinSCard (tests/wine/bridge.c) that does the same for Wine 8, whose own
+# WinSCard is a stub that cannot make a context. QUILLON_WINE_WINSCARD, when
+# set to one of the two, chooses instead. Needs find_wine first.
+wine_winscard() {
+  local major
+  case ${QUILLON_WINE_WINSCARD:-} in
+    wine|bridge) echo "$QUILLON_WINE_WINSCARD"; return 0 ;;
+    '') ;;
+    *) echo "QUILLON_WINE_WINSCARD must be wine or bridge, not '$QUILLON_WINE_WINSCARD'" >&2; return 1 ;;
+  esac
+  major=$("$wine" --version 2>/dev/null | sed -n 's/^wine-\([0-9][0-9]*\).*/\1/p')
+  [ -n "$major" ] || { echo "cannot tell the version of $wine" >&2; return 1; }
+  if [ "$major" -ge 9 ]; then echo wine; else echo bridge; fi
+}

@@ -13,8 +13,9 @@ for byte and checked; every line it writes ends in CR LF.
     e2e.py --wine WRAPPER --quillon quillon.exe [--compare-with PATH] ... CASE
 
 With --wine the tool is the Windows build, run through WRAPPER
-(tests/wine/quillon-wine.sh: Wine with a test WinSCard that forwards to
-pcsc-lite). With --compare-with, a case whose output is fixed by the card and
+(tests/wine/quillon-wine.sh: Wine with its own WinSCard over pcsc-lite from
+Wine 9 on, with a test WinSCard that forwards to pcsc-lite on Wine 8).
+With --compare-with, a case whose output is fixed by the card and
 the stack alone (SAME_BYTES) runs that other build (the Linux one) once more
 on the same card afterwards, and the two outputs must be the same bytes.
 
@@ -35,7 +36,6 @@ from pathlib import Path
 
 HERE = Path(__file__).resolve().parent
 DEFAULT_STACK = HERE.parent.parent / "scripts" / "pcsc-stack.sh"
-VPCD_DRIVER = Path("/usr/lib/pcsc/drivers/serial/libifdvpcd.so")
 
 # ---------------------------------------------------------------------------
 # Limits of the waits
@@ -1318,8 +1318,12 @@ def preflight(opts):
     for tool in ("unshare", "pcscd", "mount", "ip"):
         if not any(os.access(os.path.join(d, tool), os.X_OK) for d in os.environ.get("PATH", "").split(":")):
             problems.append(f"{tool} not found in PATH")
-    if not VPCD_DRIVER.exists():
-        problems.append(f"vpcd driver missing ({VPCD_DRIVER}; package vsmartcard-vpcd)")
+    # The stack takes the driver from where scripts/vpcd-driver.sh looks for it.
+    finder = Path(opts.stack).resolve().parent / "vpcd-driver.sh"
+    found = subprocess.run(["bash", "-c", '. "$1" && vpcd_driver', "bash", str(finder)],
+                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
+    if found.returncode != 0:
+        problems.append("no vpcd driver (scripts/install-deps.sh unpacks Debian's into build-vpcd/)")
     for what, path in (("quillon", opts.quillon), ("quillon-vcard", opts.vcard), ("stack script", opts.stack),
                        ("Wine wrapper", opts.wine), ("build to compare with", opts.compare_with)):
         if path is None:
@@ -1346,6 +1350,12 @@ def main(argv):
     started = float(os.environ.get("QUILLON_E2E_STARTED", time.monotonic()))
     Limits.case_end = started + opts.limit - Limits.CLEANUP
     name = f"e2e_{'wine_' if opts.wine else ''}{opts.case}"
+    # The folder for the logs is opened now: the Wine wrapper hides /tmp
+    # behind a private tmpfs in this namespace once it runs.
+    keep_fd = None
+    if opts.keep:
+        Path(opts.keep).mkdir(parents=True, exist_ok=True)
+        keep_fd = os.open(opts.keep, os.O_RDONLY | os.O_DIRECTORY)
     case = Case(opts, workdir)
     start = time.monotonic()
     ok = False
@@ -1363,14 +1373,17 @@ def main(argv):
             print(f"{name}: FAIL in cleanup: {e}")
             ok = False
         elapsed = time.monotonic() - start
-        if opts.keep:
-            keep = Path(opts.keep)
-            keep.mkdir(parents=True, exist_ok=True)
+        if keep_fd is not None:
+            def keep(file_name, data):
+                fd = os.open(file_name, os.O_WRONLY | os.O_CREAT | os.O_TRUNC, 0o644, dir_fd=keep_fd)
+                with os.fdopen(fd, "wb") as f:
+                    f.write(data)
             if case.tool:
-                (keep / f"{name}.out").write_bytes(case.tool.output())
+                keep(f"{name}.out", case.tool.output())
             for f in workdir.iterdir():
                 if f.is_file():
-                    (keep / f"{name}.{f.name}").write_bytes(f.read_bytes())
+                    keep(f"{name}.{f.name}", f.read_bytes())
+            os.close(keep_fd)
     print(f"{name}: {'PASS' if ok else 'FAIL'} in {elapsed:.2f} s")
     return 0 if ok else 1
 

@@ -32,7 +32,8 @@ if [ "${QUILLON_MAKE_PREFIX_INNER:-}" != 1 ]; then
     exit 0
   fi
   [ "$(id -u)" = 0 ] || die "needs root (namespaces and tmpfs)"
-  dir=$(mkdir -p "$(dirname "$dir")" && cd "$(dirname "$dir")" && pwd)/$(basename "$dir")
+  dir=$(mkdir -p "$(dirname "$dir")" && cd "$(dirname "$dir")" && pwd -P)/$(basename "$dir")
+  case $dir in /tmp/*) die "DIR cannot be under /tmp, which is private to Wine here" ;; esac
   rm -rf "$dir" "$dir.new"
   start=$SECONDS
   QUILLON_MAKE_PREFIX_INNER=1 unshare --mount --propagation private --pid --fork --kill-child --mount-proc \
@@ -43,22 +44,20 @@ if [ "${QUILLON_MAKE_PREFIX_INNER:-}" != 1 ]; then
   exit 0
 fi
 
-# Inside the namespaces. Wine's server directory: Debian's Wine makes one
-# with mkdtemp in $TMPDIR (a private tmpfs here) and notes its name in the
-# prefix (file "wineserver"; removed below, so that each user of the prefix
-# makes its own); upstream Wine uses /tmp/.wine-UID, hidden under a private
-# tmpfs when it is there (it is not made here, so Debian's Wine leaves
-# nothing in /tmp).
+# Inside the namespaces. Wine's server directory goes in /tmp, here a
+# private tmpfs (Debian's Wine makes /tmp/wine-XXXXXX and notes its name in
+# the prefix, file "wineserver", removed below so that each user of the
+# prefix makes its own; upstream Wine uses /tmp/.wine-UID), so nothing of it
+# is left on the machine. TMPDIR is not used for it: Debian 13's wineserver
+# aborts at start when TMPDIR is set.
 scratch=$(dirname "$dir")/make-prefix.$$
 mkdir -p "$scratch"
 trap 'umount "$scratch" 2>/dev/null; rm -rf "$scratch"' EXIT
 mount -t tmpfs -o mode=0700,size=16m make-prefix "$scratch" || die "cannot mount tmpfs on $scratch"
-mkdir -m 0700 "$scratch/tmp" "$scratch/home"
-export TMPDIR=$scratch/tmp HOME=$scratch/home
-server_dir=/tmp/.wine-$(id -u)
-if [ -d "$server_dir" ]; then
-  mount -t tmpfs -o mode=0700,size=16m make-prefix "$server_dir" || die "cannot mount tmpfs on $server_dir"
-fi
+mount -t tmpfs -o mode=1777,size=16m make-prefix /tmp || die "cannot mount tmpfs on /tmp"
+mkdir -m 0700 "$scratch/home"
+export HOME=$scratch/home
+unset TMPDIR
 export WINEPREFIX=$dir WINEDEBUG=-all
 # No Mono or Gecko installers, no desktop menu entries.
 export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'

@@ -1,25 +1,32 @@
 #!/usr/bin/env bash
-# Runs the Windows build under Wine on the private pcsc-lite stack, with the
-# test WinSCard (bridge.c) in place of Wine's own:
+# Runs the Windows build under Wine on the private pcsc-lite stack:
 #
 #   quillon-wine.sh QUILLON_EXE [ARGS...]
 #
 # Only inside a scripts/pcsc-stack.sh namespace (it refuses to run anywhere
-# else, so the tool never meets a system pcscd). The environment names the
-# pieces:
-#   QUILLON_WINE_BRIDGE  directory holding winscard.dll.so (the built bridge)
+# else, so the tool never meets a system pcscd). The exe gets Wine's own
+# WinSCard where that reaches pcsc-lite (Wine 9 and later), and the test
+# WinSCard (bridge.c) with Wine 8 (wine_winscard in
+# scripts/wine-commands.sh; QUILLON_WINE_WINSCARD=wine|bridge chooses). The
+# environment names the pieces:
+#   QUILLON_WINE_BRIDGE  directory holding winscard.dll.so (the built bridge;
+#                        needed with the bridge only)
 #   QUILLON_WINE_PREFIX  a Wine prefix made by tests/wine/make-prefix.sh; it
 #                        is only read: each stack gets a writable overlay of it
 #
 # The first run in a stack prepares it, in the stack's private mount
 # namespace only:
-#   - Wine looks for a builtin DLL in its own directory before WINEDLLPATH,
-#     so an overlay on that directory hides its winscard.dll (a whiteout);
-#     Wine then takes winscard.dll.so from WINEDLLPATH, the bridge;
+#   - with the bridge: Wine looks for a builtin DLL in its own directory
+#     before WINEDLLPATH, so an overlay on that directory hides its
+#     winscard.dll (a whiteout); Wine then takes winscard.dll.so from
+#     WINEDLLPATH, the bridge;
 #   - the prefix is an overlay on QUILLON_WINE_PREFIX, writable and thrown
 #     away with the stack, so that stacks running side by side never share
 #     one (nor its wineserver);
-#   - Wine's server directory is on a private tmpfs (TMPDIR);
+#   - /tmp is a private tmpfs, where Wine makes its server directory
+#     (Debian's Wine: /tmp/wine-XXXXXX, named in the prefix; upstream's:
+#     /tmp/.wine-UID). TMPDIR is not used for it: Debian 13's wineserver
+#     aborts at start when TMPDIR is set;
 #   - a wineserver is started and stays until the stack ends, so that each
 #     run starts at once.
 # Then, and on every later run, it becomes (exec) `wine QUILLON_EXE ARGS`:
@@ -35,23 +42,30 @@ die() {
 if [ -z "${PCSC_STACK_DIR:-}" ] || ! mountpoint -q /run/pcscd; then
   die "runs only inside a pcsc-stack.sh namespace"
 fi
-bridge=${QUILLON_WINE_BRIDGE:?QUILLON_WINE_BRIDGE is not set}
 template=${QUILLON_WINE_PREFIX:?QUILLON_WINE_PREFIX is not set}
-[ -f "$bridge/winscard.dll.so" ] || die "no winscard.dll.so in $bridge"
+# Wine's /tmp is a private tmpfs here (below), which hides what lies there.
+case $(readlink -f "$1") in
+  /tmp/*) die "the exe cannot be run from /tmp, which is private to Wine here: $1" ;;
+esac
 [ -f "$template/system.reg" ] || die "no Wine prefix at $template (tests/wine/make-prefix.sh)"
 
 # shellcheck source-path=SCRIPTDIR source=../../scripts/wine-commands.sh
 . "$(dirname "$0")/../../scripts/wine-commands.sh"
 find_wine || die "no wine64/wine or wineserver command (Debian: apt-get install wine wine64)"
+winscard=$(wine_winscard) || die "cannot choose the WinSCard"
 
 state=$PCSC_STACK_DIR/wine
 export WINEPREFIX=$state/prefix
 export HOME=$state/home
-export TMPDIR=$state/tmp
-export WINEDLLPATH=$bridge
 export WINEDEBUG=-all
-export WINEDLLOVERRIDES='winscard=b;mscoree,mshtml=;winemenubuilder.exe=d'
-unset DISPLAY WAYLAND_DISPLAY XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR
+export WINEDLLOVERRIDES='mscoree,mshtml=;winemenubuilder.exe=d'
+if [ "$winscard" = bridge ]; then
+  bridge=${QUILLON_WINE_BRIDGE:?QUILLON_WINE_BRIDGE is not set}
+  [ -f "$bridge/winscard.dll.so" ] || die "no winscard.dll.so in $bridge"
+  export WINEDLLPATH=$bridge
+  WINEDLLOVERRIDES="winscard=b;$WINEDLLOVERRIDES"
+fi
+unset TMPDIR DISPLAY WAYLAND_DISPLAY XDG_CONFIG_HOME XDG_DATA_HOME XDG_CACHE_HOME XDG_RUNTIME_DIR
 
 # Wine's directory of 64-bit PE builtin DLLs.
 pe_dir() {
@@ -66,24 +80,20 @@ pe_dir() {
 }
 
 prepare() {
-  mkdir -p "$state"/{dlls.upper,dlls.work,prefix,prefix.upper,prefix.work,home,tmp}
-  local dlls
-  dlls=$(pe_dir) || die "Wine's winscard.dll not found"
-  # An overlay whiteout: a character device 0/0 in the upper layer.
-  mknod "$state/dlls.upper/winscard.dll" c 0 0
-  mount -t overlay quillon-wine -o "lowerdir=$dlls,upperdir=$state/dlls.upper,workdir=$state/dlls.work" "$dlls" ||
-    die "cannot mount an overlay on $dlls"
+  mkdir -p "$state"/{prefix,prefix.upper,prefix.work,home}
+  if [ "$winscard" = bridge ]; then
+    local dlls
+    dlls=$(pe_dir) || die "Wine's winscard.dll not found"
+    mkdir -p "$state"/{dlls.upper,dlls.work}
+    # An overlay whiteout: a character device 0/0 in the upper layer.
+    mknod "$state/dlls.upper/winscard.dll" c 0 0
+    mount -t overlay quillon-wine -o "lowerdir=$dlls,upperdir=$state/dlls.upper,workdir=$state/dlls.work" "$dlls" ||
+      die "cannot mount an overlay on $dlls"
+  fi
   mount -t overlay quillon-wine \
     -o "lowerdir=$template,upperdir=$state/prefix.upper,workdir=$state/prefix.work" "$WINEPREFIX" ||
     die "cannot mount an overlay of $template"
-  # Wine's server directory: Debian's Wine makes it in $TMPDIR (here the
-  # stack's tmpfs); upstream Wine uses /tmp/.wine-UID, hidden here under a
-  # private tmpfs when it is there (it is not made here).
-  local server_dir
-  server_dir=/tmp/.wine-$(id -u)
-  if [ -d "$server_dir" ]; then
-    mount -t tmpfs -o mode=0700,size=16m quillon-wine "$server_dir" || die "cannot mount tmpfs on $server_dir"
-  fi
+  mount -t tmpfs -o mode=1777,size=16m quillon-wine /tmp || die "cannot mount tmpfs on /tmp"
   # The persistent server; its output and input are not the tool's.
   "$wineserver" -p </dev/null >/dev/null 2>&1 9>&-
   touch "$state/ready"
