@@ -14,8 +14,9 @@
 #   - the control fields: Package quillon, Version 1.0, Section utils,
 #     Depends with libpcsclite1, Recommends pcscd;
 #   - lintian reports no error and no warning;
-#   - hardening-check passes every line for the packaged binary. Two lines
-#     it cannot pass on its own are checked otherwise: stack clash
+#   - hardening-check passes every line for the packaged binary, but
+#     branch protection, an arm64 feature, which counts on arm64 only. Two
+#     lines it cannot pass on its own are checked otherwise: stack clash
 #     protection, which it finds only in functions with frames larger than
 #     a page (the tool has none), by the flag in the compile command of
 #     every source of the tool; control-flow protection, which the linker
@@ -178,6 +179,13 @@ while IFS= read -r line; do
         fail "control-flow protection: the tool's objects and the start files carry the mark, but the executable does not"
       echo "hardening-check: $line (known: all $objects objects of the tool carry IBT and SHSTK," \
         "the C library's start files ${unmarked_start# } do not, so the linker leaves the mark out)" ;;
+    *'Branch Protection:'*)
+      # Branch protection (BTI and PAC) is an arm64 feature: on any other
+      # architecture there is nothing to find, and devscripts 2.25 and later
+      # report it all the same.
+      arch=$(dpkg --print-architecture)
+      [ "$arch" != arm64 ] || fail "hardening-check: ${line# }"
+      note "branch protection: an arm64 feature, not judged on $arch" ;;
     *:) ;;
     *) fail "hardening-check: ${line# }" ;;
   esac
