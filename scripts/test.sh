@@ -18,42 +18,110 @@
 #  6. the macOS build, checked first as it takes seconds: every product
 #     source and unit test compiled, syntax only, against stand-ins for the
 #     PCSC framework's headers (scripts/macos-check.sh).
+#  The last line is always the summary, `summary: N passed, N failed`: the
+#  CTest tests of both runs and one for each other check. A stage that fails
+#  ends the script with a non-zero status; the summary then counts it (or its
+#  failed tests), and the line before it names the stage and those not run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-scripts/install-deps.sh --test
+# The stages in order, as the summary names them.
+stages=("installing the packages" "shellcheck" "macOS build check" "Windows build"
+        "build" "unit, whole-program and end-to-end tests" "sanitizer build" "tests under the sanitizers"
+        "fuzzing the card command layer" "fuzzing whole sessions" "Debian package check" "Windows check")
+stage=0
+passed=0
+failed=0
 
-# -x follows the files the scripts source, for the variables and functions they share.
+# begin NAME: the next stage is NAME, which must be the next of the list.
+begin() {
+  [ "${stages[$stage]}" = "$1" ] || { echo "test.sh: stage '$1' is not next in the list" >&2; exit 2; }
+}
+# done_check: the current stage, a check of its own, passed.
+done_check() { passed=$((passed + 1)); stage=$((stage + 1)); }
+# done_step: the current stage, a step that other stages need, is done.
+done_step() { stage=$((stage + 1)); }
+
+# On any exit but success, the summary of what ran, with the failure counted.
+summary_on_failure() {
+  local status=$? left
+  [ "$status" -ne 0 ] || return 0
+  [ "$failed" -gt 0 ] || failed=1
+  left=("${stages[@]:$((stage + 1))}")
+  echo "test.sh: FAILED at stage: ${stages[$stage]}" >&2
+  if [ "${#left[@]}" -gt 0 ]; then
+    printf -v left_list '%s, ' "${left[@]}"
+    echo "test.sh: not run: ${left_list%, }" >&2
+  fi
+  echo "summary: $passed passed, $failed failed"
+  exit "$status"
+}
+trap summary_on_failure EXIT
+
+# run_ctest LOG ARGS...: ctest with ARGS, its output also in LOG; counts its
+# passed and failed tests from its closing line, and fails when any failed.
+run_ctest() {
+  local log=$1 status=0 counts
+  shift
+  ctest "$@" 2>&1 | tee "$log" || status=$?
+  counts=$(sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests\{0,1\} failed out of \([0-9]*\)$/\1 \2/p' "$log" | tail -n 1)
+  if [ -n "$counts" ]; then
+    read -r ctest_failed ctest_total <<<"$counts"
+    passed=$((passed + ctest_total - ctest_failed))
+    failed=$((failed + ctest_failed))
+  fi
+  if [ "$status" -ne 0 ] || [ -z "$counts" ] || [ "$ctest_failed" -ne 0 ]; then
+    exit 1
+  fi
+  stage=$((stage + 1))
+}
+
+begin "installing the packages"
+scripts/install-deps.sh --test
+done_step
+
 echo "== shellcheck: the scripts"
+begin "shellcheck"
 shell_scripts=(scripts/*.sh tests/wine/*.sh)
 shellcheck -x "${shell_scripts[@]}"
 echo "shellcheck $(shellcheck --version | sed -n 's/^version: //p'): ${#shell_scripts[@]} scripts, no finding"
+done_check
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
 echo "== macOS build: the sources against the PCSC framework's declarations (syntax only)"
+begin "macOS build check"
 scripts/macos-check.sh
+done_check
 
 echo "== Windows build (MinGW-w64), for its end-to-end tests under Wine"
 # The toolchain file by its full path, as the cache keeps it and as
 # windows-check.sh gives it. CMake warns of a -D whose value differs from the
 # cache's and that nothing reads, and it reads the toolchain variable only at
 # a folder's first configure: the relative path, given again, warned.
+begin "Windows build"
 cmake -S . -B build-win -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 cmake --build build-win -j"$jobs"
+done_step
 
 echo "== build and run all tests"
+begin "build"
 cmake -S . -B build-test -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
   -DQUILLON_WINDOWS_EXE="$PWD/build-win/quillon.exe"
 cmake --build build-test -j"$jobs"
-ctest --test-dir build-test --output-on-failure -j"$jobs"
+done_step
+begin "unit, whole-program and end-to-end tests"
+run_ctest build-test/ctest.log --test-dir build-test --output-on-failure -j"$jobs"
 
 echo "== unit and whole-program tests under AddressSanitizer and UndefinedBehaviorSanitizer"
+begin "sanitizer build"
 cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLON_SANITIZE=ON -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 cmake --build build-asan -j"$jobs" --target quillon_tests
+done_step
+begin "tests under the sanitizers"
 ASAN_OPTIONS=halt_on_error=1:detect_leaks=1 UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-  ctest --test-dir build-asan --output-on-failure -j"$jobs" -L unit
+  run_ctest build-asan/ctest.log --test-dir build-asan --output-on-failure -j"$jobs" -L unit
 
 # run_fuzzer LOG TARGET ARGS...: runs the fuzz target with libFuzzer's
 # output in LOG, and prints one line from its final figures: the runs, and
@@ -78,27 +146,29 @@ run_fuzzer() {
   fi
   read -r cov ft < <(sed -n 's/.* cov: \([0-9]*\) ft: \([0-9]*\) .*/\1 \2/p' "$log" | tail -n 1) || true
   echo "fuzz $target: $runs runs, coverage ${cov:-?} (ft ${ft:-?}), crashes: 0"
+  done_check
 }
 
 echo "== fuzzing the card command layer and whole sessions (bounded runs; libFuzzer's output in build-fuzz/*.log)"
+begin "fuzzing the card command layer"
 cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ -DQUILLON_FUZZ=ON -DQUILLON_TESTS=OFF
 cmake --build build-fuzz -j"$jobs" --target quillon_fuzz_card quillon_fuzz_session
 # The input of a failure is written into build-fuzz, not into the clone.
 run_fuzzer build-fuzz/fuzz_card.log quillon_fuzz_card -runs=200000 -max_len=4096 -artifact_prefix=build-fuzz/
+begin "fuzzing whole sessions"
 session_corpus=$(mktemp -d)
 run_fuzzer build-fuzz/fuzz_session.log quillon_fuzz_session -runs=8000 -max_total_time=60 -max_len=4096 -timeout=10 \
   -artifact_prefix=build-fuzz/ "$session_corpus" tests/fuzz/corpus_session
 rm -rf "$session_corpus"
 
 echo "== Debian package"
+begin "Debian package check"
 scripts/package-check.sh build-pkg
+done_check
 
 echo "== Windows build under Wine"
+begin "Windows check"
 scripts/windows-check.sh build-win build-test
+done_check
 
-# Every stage above stops the script on a failure, so reaching here means all
-# passed: the two test runs, and the 6 checks besides them (shellcheck, the
-# two fuzz runs, the package check and the Windows and macOS checks).
-unit_and_e2e=$(ctest --test-dir build-test -N | sed -n 's/^Total Tests: //p')
-sanitized=$(ctest --test-dir build-asan -N -L unit | sed -n 's/^Total Tests: //p')
-echo "summary: $((unit_and_e2e + sanitized + 6)) passed, 0 failed"
+echo "summary: $passed passed, 0 failed"
