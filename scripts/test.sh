@@ -5,7 +5,8 @@
 #  1. the unit and whole-program tests on the simulated PC/SC, and the
 #     end-to-end tests on a private pcscd with the vpcd driver and the
 #     virtual card (these need root), for the Linux build and, under Wine
-#     with a test WinSCard that forwards to pcsc-lite, for the Windows build;
+#     on a WinSCard over pcsc-lite (Wine's own from Wine 9 on, a test one on
+#     Wine 8), for the Windows build;
 #  2. the unit and whole-program tests again, built with AddressSanitizer and
 #     UndefinedBehaviorSanitizer;
 #  3. bounded runs of the fuzz targets (card command layer, whole sessions);
@@ -13,8 +14,9 @@
 #     built again in another folder for the same bytes, unpacked and its
 #     binary run;
 #  5. the Windows zip (MinGW-w64), built twice for the same bytes, and its
-#     quillon.exe under Wine: its start with Wine's own WinSCard, and one
-#     scan of the virtual card compared with the Linux build's;
+#     quillon.exe under Wine: its start with Wine's own WinSCard and no
+#     PC/SC service, and one scan of the virtual card compared with the
+#     Linux build's;
 #  6. the macOS build, checked first as it takes seconds: every product
 #     source and unit test compiled, syntax only, against stand-ins for the
 #     PCSC framework's headers (scripts/macos-check.sh).

@@ -1,7 +1,9 @@
 /*
  * A WinSCard for Wine that forwards to pcsc-lite: test-only, so that the
- * Windows build, quillon.exe, can talk to a real pcscd under Wine (Wine's own
- * winscard.dll has no PC/SC service behind it).
+ * Windows build, quillon.exe, can talk to a real pcscd under Wine 8, whose
+ * own winscard.dll is a stub with no PC/SC service behind it (Wine 9 and
+ * later hand their WinSCard calls to pcsc-lite themselves, and the tests use
+ * that there).
  *
  * Built with winegcc as a Winelib builtin DLL (winscard.dll.so). It exports
  * the calls quillon.exe imports and the protocol control blocks, with Windows'
