@@ -71,6 +71,10 @@ trap 'finish $?' EXIT
 
 start=$SECONDS
 mkdir -p "$cache" "$debs/partial"
+# One run of a suite at a time: they share the base, the copy's folder and
+# the package cache (apt's lock on it means nothing across namespaces).
+exec 9>"$cache/$suite.lock"
+flock -n 9 || { note "waiting for another run of this check to end"; flock 9; }
 rm -rf "$logs"
 mkdir -p "$logs"
 
