@@ -1263,6 +1263,36 @@ def case_valgrind(c):
     check_exact("apps report under valgrind", t.output(), lines_of(BANNER) + [READER0] + report_lines(CARDS["apps"]))
 
 
+def case_readers_script(c):
+    """scripts/readers.py, by which the demo decides to scan the machine's
+    readers: with no service, with only empty readers and with a card in
+    one, `card` says why not or names the reader, and its exit status says
+    whether there is a card; `list` names every reader."""
+    script = Path(c.opts.stack).resolve().parent / "readers.py"
+
+    def run(command):
+        done = subprocess.run([sys.executable, str(script), command], stdout=subprocess.PIPE,
+                              stderr=subprocess.STDOUT, timeout=Limits.STEP, check=False)
+        return done.returncode, done.stdout.decode(errors="replace").splitlines()
+
+    def expect(command, status, lines):
+        got = run(command)
+        if got != (status, lines):
+            raise Failure(f"readers.py {command}: status {got[0]}, {got[1]!r}; expected {status}, {lines!r}")
+
+    expect("card", 1, ["no PC/SC service (err 8010001D)"])
+    expect("list", 1, ["no PC/SC service (err 8010001D)"])
+    c.pcscd.start(readers=False)
+    expect("card", 1, ["no reader"])
+    expect("list", 0, [])
+    c.pcscd.restart()
+    names = [READER0[len(b"Reader: "):].decode(), READER1[len(b"Reader: "):].decode()]
+    expect("card", 1, [f"no card in the 2 reader(s): {names[0]}, {names[1]}"])
+    expect("list", 0, names)
+    c.card("apps").wait_inserted()
+    expect("card", 0, [names[0]])
+
+
 CASES = {
     "reader": case_reader,
     "nopcscd": case_nopcscd,
@@ -1282,6 +1312,7 @@ CASES = {
     "pulls": case_pulls,
     "soak": case_soak,
     "nonascii": case_nonascii,
+    "readers_script": case_readers_script,
 }
 
 # Stack options of a case (scripts/pcsc-stack.sh).
