@@ -54,17 +54,16 @@ class Service:
     def readers(self):
         """The listed readers' names, as bytes."""
         length = DWORD(0)
-        result = self.lib.SCardListReaders(self.context, None, None, ctypes.byref(length))
-        if result & 0xFFFFFFFF == SCARD_E_NO_READERS_AVAILABLE:
-            return []
-        if result != 0:
-            raise OSError(f"cannot list the readers (err {result & 0xFFFFFFFF:08X})")
-        block = ctypes.create_string_buffer(length.value)
-        result = self.lib.SCardListReaders(self.context, None, block, ctypes.byref(length))
-        if result & 0xFFFFFFFF == SCARD_E_NO_READERS_AVAILABLE:
-            return []
-        if result != 0:
-            raise OSError(f"cannot list the readers (err {result & 0xFFFFFFFF:08X})")
+        block = None
+        # First the size of the name block, then the block itself.
+        for _ in range(2):
+            result = self.lib.SCardListReaders(self.context, None, block, ctypes.byref(length)) & 0xFFFFFFFF
+            if result == SCARD_E_NO_READERS_AVAILABLE:
+                return []
+            if result != 0:
+                raise OSError(f"cannot list the readers (err {result:08X})")
+            if block is None:
+                block = ctypes.create_string_buffer(length.value)
         return [name for name in block.raw[:length.value].split(b"\0") if name]
 
     def with_card(self, names):

@@ -82,6 +82,7 @@ begin "installing the packages"
 scripts/install-deps.sh --test
 done_step
 
+# -x follows the files the scripts source, for the variables and functions they share.
 echo "== shellcheck: the scripts"
 begin "shellcheck"
 shell_scripts=(scripts/*.sh tests/wine/*.sh)

@@ -82,18 +82,16 @@ if [ "${1:-}" = --runs-without-service ]; then
   . "$root/scripts/check-output.sh"
   check_name="windows-check"
   check_init "$out"
-  quillon_pid=
-  trap '[ -z "$quillon_pid" ] || kill -TERM "$quillon_pid" 2>/dev/null' EXIT
+  # A run left behind by a failure ends with the stack.
   # run_quillon OUT SECONDS [ARGS...]: starts quillon.exe, waits for the
   # banner (Wine may take a few seconds to start it), lets it run SECONDS
   # more and ends it. The tool never ends by itself here, so an earlier end
   # is a failure.
   run_quillon() {
-    local file=$1 seconds=$2
+    local file=$1 seconds=$2 quillon_pid waited=0
     shift 2
     "$root/tests/wine/quillon-wine.sh" "$exe" "$@" >"$file" 2>"$file.stderr" &
     quillon_pid=$!
-    local waited=0
     while [ "$(stat -c %s "$file")" -lt "$banner_size" ]; do
       if ! kill -0 "$quillon_pid" 2>/dev/null; then break; fi
       if [ "$waited" -ge $((wine_start * 10)) ]; then
@@ -107,14 +105,12 @@ if [ "${1:-}" = --runs-without-service ]; then
     if ! kill -0 "$quillon_pid" 2>/dev/null; then
       local status=0
       wait "$quillon_pid" || status=$?
-      quillon_pid=
       show "stdout" "$file"
       cat "$file.stderr" >&2
       fail "quillon.exe $* ended by itself (status $status); it should wait for a PC/SC service"
     fi
     kill -TERM "$quillon_pid"
     wait "$quillon_pid" 2>/dev/null || true
-    quillon_pid=
   }
   run_quillon "$out/plain.out" 3
   run_quillon "$out/debug.out" 4 debug

@@ -614,9 +614,7 @@ class Case:
         Wine wrapper chooses it), or None for the Linux build."""
         if not self.opts.wine:
             return None
-        commands = Path(self.opts.stack).resolve().parent / "wine-commands.sh"
-        chosen = subprocess.run(["bash", "-c", '. "$1" && find_wine && wine_winscard', "bash", str(commands)],
-                                stdout=subprocess.PIPE, check=False)
+        chosen = run_script_function(self.opts, "wine-commands.sh", "find_wine && wine_winscard")
         if chosen.returncode != 0:
             raise Failure("cannot tell which WinSCard the Wine wrapper uses")
         return chosen.stdout.decode().strip()
@@ -1361,6 +1359,15 @@ def parse_args(argv):
     return p.parse_args(argv)
 
 
+def run_script_function(opts, script, call):
+    """Runs `call` in bash after sourcing `script` from the folder of the
+    stack script (scripts/), as the stack and the Wine wrapper do; its
+    standard output is captured, its errors are dropped."""
+    path = Path(opts.stack).resolve().parent / script
+    return subprocess.run(["bash", "-c", f'. "$1" && {call}', "bash", str(path)],
+                          stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, check=False)
+
+
 def preflight(opts):
     """The real stack must be there: a missing piece fails the test."""
     problems = []
@@ -1370,10 +1377,7 @@ def preflight(opts):
         if not any(os.access(os.path.join(d, tool), os.X_OK) for d in os.environ.get("PATH", "").split(":")):
             problems.append(f"{tool} not found in PATH")
     # The stack takes the driver from where scripts/vpcd-driver.sh looks for it.
-    finder = Path(opts.stack).resolve().parent / "vpcd-driver.sh"
-    found = subprocess.run(["bash", "-c", '. "$1" && vpcd_driver', "bash", str(finder)],
-                           stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, check=False)
-    if found.returncode != 0:
+    if run_script_function(opts, "vpcd-driver.sh", "vpcd_driver").returncode != 0:
         problems.append("no vpcd driver (scripts/install-deps.sh unpacks Debian's into build-vpcd/)")
     for what, path in (("quillon", opts.quillon), ("quillon-vcard", opts.vcard), ("stack script", opts.stack),
                        ("Wine wrapper", opts.wine), ("build to compare with", opts.compare_with)):
