@@ -4,23 +4,42 @@
 # built-in virtual card (payment system environment, a Visa application and
 # OpenPGP) in a private pcscd that never touches the system's. Either run
 # ends after 60 s at the latest. Arguments go to the tool (e.g. `debug`).
-# Needs root for the packages and the private pcscd: run as another user, it
-# asks sudo for those steps only, and the build is that user's.
+# The exit status is the tool's (0 after a report), or 124 when the 60 s
+# ran out.
+#
+# Run it as yourself: it asks sudo for the package installs only, and for
+# the private pcscd only where the kernel refuses this user a user
+# namespace (where the stack otherwise runs, as this user); it says so each
+# time. Run with sudo or as root in a clone of another user's, it gives the
+# files it made there back to that user at the end.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+# shellcheck source-path=SCRIPTDIR source=privileges.sh
+. "$root/scripts/privileges.sh"
+trap 'give_back_clone "$root"' EXIT
+check_own_files "$root" build build-vpcd
 
 scripts/install-deps.sh
 
+# The tool and the virtual card only, in build/ configured as a build from
+# source would be: the tests stay as the configure finds them, so a later
+# `cmake --build build` builds them once their packages are there.
 jobs=$(nproc 2>/dev/null || echo 2)
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TESTS=OFF >/dev/null
-cmake --build build -j"$jobs" >/dev/null
+log=$root/build/demo-build.log
+mkdir -p build
+echo "(building Quillon in $root/build (about a minute); the build's log: $log)"
+if ! { cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo &&
+       cmake --build build -j"$jobs" --target quillon quillon-vcard; } >"$log" 2>&1; then
+  tail -n 40 "$log" >&2
+  echo "(the build failed: the lines above are the end of $log)" >&2
+  exit 1
+fi
 
 # How long the demo lets the tool run: it ends by itself after the report of
 # a card with a known application, and waits for the next card otherwise.
 limit=60
-run_as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
 
 if reader=$(python3 scripts/readers.py card); then
   echo "(a card is in this machine's reader '$reader': scanning it; the demo stops the tool after $limit s)"
@@ -34,11 +53,23 @@ if reader=$(python3 scripts/readers.py card); then
 fi
 
 echo "(no card to scan: $reader; running on the virtual card in a private pcscd)"
+# The private stack runs as this user in a user namespace where the kernel
+# allows one, and as root through sudo where it does not.
+stack=(scripts/pcsc-stack.sh)
+case $(scripts/pcsc-stack.sh access) in
+  root) ;;
+  userns) echo "(the private pcscd runs as $(id -un), in a user namespace: no root needed)" ;;
+  *)
+    echo "(this kernel refuses user namespaces to $(id -un): the private pcscd, the virtual card and the tool" \
+      "run as root through sudo)"
+    stack=(run_as_root scripts/pcsc-stack.sh)
+    ;;
+esac
 port=${QUILLON_DEMO_PORT:-35963}
 # Inside the private stack: the virtual card plugs into vpcd, the tool reports it.
 status=0
 # shellcheck disable=SC2016  # the script is single-quoted so that the inner bash expands it, with its own arguments
-run_as_root scripts/pcsc-stack.sh --port "$port" -- bash -c '
+"${stack[@]}" --port "$port" -- bash -c '
   card="$1"; port="$2"; limit="$3"; shift 3
   "$card" --port "$port" --profile apps >/dev/null 2>&1 &
   card_pid=$!

@@ -16,9 +16,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 
-run_as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
+# shellcheck source-path=SCRIPTDIR source=privileges.sh
+. "$root/scripts/privileges.sh"
 
 packages=(build-essential cmake pkg-config libpcsclite-dev pcscd python3 util-linux iproute2)
 if [ "${1:-}" = "--test" ]; then
@@ -27,7 +26,12 @@ if [ "${1:-}" = "--test" ]; then
              lintian devscripts shellcheck debootstrap)
 fi
 
+# Run with sudo in a user's clone, build-vpcd/ is given back to that user.
+trap 'give_back_clone "$root"' EXIT
+
 export DEBIAN_FRONTEND=noninteractive
+echo "(install-deps: installing ${#packages[@]} Debian packages and what they need, as root:" \
+  "${packages[*]})"
 # A fresh machine often runs its own package updates right after it boots:
 # wait for their lock rather than fail at once.
 apt_options=(-q -o DPkg::Lock::Timeout=600)

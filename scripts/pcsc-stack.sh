@@ -8,9 +8,9 @@
 #   pcsc-stack.sh [--port N] [--no-pcscd] [--pcscd-log FILE] [--reader-name NAME] -- COMMAND [ARGS...]
 #
 # Runs COMMAND inside the namespace with pcscd up (unless --no-pcscd) and
-# passes COMMAND's exit status back. Inside, /run/pcscd is a private tmpfs,
-# so libpcsclite clients (which use /run/pcscd/pcscd.comm) talk to this pcscd
-# only. vpcd listens on port N for reader "Virtual PCD 00 00" and on N+1 for
+# passes COMMAND's exit status back. Inside, /run is a private tmpfs, so
+# libpcsclite clients (which use /run/pcscd/pcscd.comm) talk to this pcscd
+# only, and nothing the stack makes there reaches the machine's /run. vpcd listens on port N for reader "Virtual PCD 00 00" and on N+1 for
 # "Virtual PCD 00 01"; a virtual card connects there (127.0.0.1, the stack's
 # own loopback). Default port 35963. With --reader-name, NAME (any bytes but
 # a double quote or a line break: UTF-8, another encoding, control
@@ -42,13 +42,18 @@
 #                               --reader-name the vpcd entry gets NAME from
 #                               then on, as the option of the same name does.
 # pcscd is started with --disable-polkit where it knows the option (pcsc-lite
-# 2.0.1 and later): a pcscd built with polkit asks it about every client, and
+# 2.0.0 and later): a pcscd built with polkit asks it about every client, and
 # with no system bus to ask (the stack's own namespaces, a minimal system)
 # it refuses them all. This pcscd serves the stack alone, so it needs no
 # policy.
-# Needs root (namespaces, tmpfs), unshare(1) from util-linux, ip(8) from
-# iproute2, pcscd and the vpcd driver (scripts/vpcd-driver.sh says where it
-# is looked for; scripts/install-deps.sh puts it there).
+# Needs root, or a kernel that lets an ordinary user make a user namespace
+# (Debian's does): run by another user, the stack is made in a user
+# namespace of its own where that user is root of the namespaces only, and
+# whatever the stack writes outside them belongs to that user. Also
+# unshare(1) from util-linux, ip(8) from iproute2, pcscd (looked for in
+# /usr/sbin and /sbin too, which an ordinary user's PATH lacks) and the vpcd
+# driver (scripts/vpcd-driver.sh says where it is looked for;
+# scripts/install-deps.sh puts it there).
 
 set -u
 
@@ -60,6 +65,24 @@ set -u
 die() {
   echo "pcsc-stack: $*" >&2
   exit 2
+}
+
+# pcscd lives in /usr/sbin, which is not on an ordinary user's PATH.
+case ":$PATH:" in *:/usr/sbin:*) ;; *) PATH=$PATH:/usr/sbin ;; esac
+case ":$PATH:" in *:/sbin:*) ;; *) PATH=$PATH:/sbin ;; esac
+export PATH
+
+# stack_access: how this user can make a stack: "root", "userns" (an
+# unprivileged user namespace), or "none" (neither: the kernel refuses user
+# namespaces to this user, or to any chrooted process).
+stack_access() {
+  if [ "$(id -u)" = 0 ] && [ -z "${PCSC_STACK_USERNS:-}" ]; then
+    echo root
+  elif unshare --user --map-root-user true 2>/dev/null; then
+    echo userns
+  else
+    echo none
+  fi
 }
 
 # Writes the reader configuration for vpcd on port $2 into directory $1,
@@ -140,6 +163,15 @@ if [ "${1:-}" = exec-pcscd ]; then
   exec_pcscd "$@"
 fi
 
+# `pcsc-stack.sh access` prints how this user can make a stack (see
+# stack_access) and exits 0 when it can.
+if [ "${1:-}" = access ]; then
+  access=$(stack_access)
+  echo "$access"
+  [ "$access" != none ]
+  exit
+fi
+
 port=35963
 start_pcscd=1
 pcscd_log=
@@ -163,16 +195,22 @@ self=$(readlink -f "$0")
 
 # First pass: enter new mount, PID and network namespaces and run this script again there.
 if [ -z "${PCSC_STACK_INNER:-}" ]; then
-  [ "$(id -u)" = 0 ] || die "needs root (namespaces and tmpfs)"
   command -v unshare >/dev/null || die "unshare not found"
-  command -v ip >/dev/null || die "ip not found (iproute2)"
-  command -v pcscd >/dev/null || die "pcscd not found"
-  VPCD_DRIVER=$(vpcd_driver) || die "no vpcd driver (scripts/install-deps.sh unpacks one into build-vpcd/)"
-  export VPCD_DRIVER
   args=(--port "$port")
   [ $start_pcscd = 1 ] || args+=(--no-pcscd)
   [ -z "$pcscd_log" ] || args+=(--pcscd-log "$pcscd_log")
   args+=(--reader-name "$reader_name")
+  if [ "$(id -u)" != 0 ]; then
+    # An ordinary user: the same stack, in a user namespace where this user
+    # is root of the namespaces that the stack makes, and of nothing else.
+    [ "$(stack_access)" = userns ] ||
+      die "needs root here: this kernel refuses user namespaces to $(id -un) (run it with sudo)"
+    PCSC_STACK_USERNS=1 exec unshare --user --map-root-user "$self" "${args[@]}" -- "$@"
+  fi
+  command -v ip >/dev/null || die "ip not found (iproute2)"
+  command -v pcscd >/dev/null || die "pcscd not found"
+  VPCD_DRIVER=$(vpcd_driver) || die "no vpcd driver (scripts/install-deps.sh unpacks one into build-vpcd/)"
+  export VPCD_DRIVER
   # This script runs again as the first process of a new PID namespace: when
   # it ends, the kernel ends everything else in there. unshare ignores TERM
   # and INT while it waits, but --kill-child sends TERM to that process (its
@@ -192,15 +230,18 @@ unset PCSC_STACK_INNER
 trap 'exit 143' TERM
 trap 'exit 130' INT
 
-# Inside the namespace: nothing mounted here reaches the rest of the system.
-# The mount points stay behind as empty directories; the tmpfs mounted on
-# them vanish with the namespace, whatever way the stack ends.
+# Inside the namespace: nothing mounted here reaches the rest of the system,
+# and the tmpfs mounted here vanish with the namespace, whatever way the
+# stack ends.
 mount --make-rprivate / || die "cannot make mounts private"
 # A new network namespace has only a loopback interface, and it is down.
 ip link set lo up || die "cannot bring up the loopback interface"
+# /run is a tmpfs of the stack's own: pcscd's socket folder and the stack's
+# scratch folder are made there, so that nothing is left in the machine's
+# /run (and a user namespace, which may not write there, can make them).
 PCSC_STACK_DIR=/run/pcsc-stack
-mkdir -p /run/pcscd "$PCSC_STACK_DIR" || die "cannot create the mount points in /run"
-mount -t tmpfs -o mode=0755,size=1m pcsc-stack /run/pcscd || die "cannot mount tmpfs on /run/pcscd"
+mount -t tmpfs -o mode=0755,size=1m pcsc-stack /run || die "cannot mount tmpfs on /run"
+mkdir -p /run/pcscd "$PCSC_STACK_DIR" || die "cannot create the folders in /run"
 mount -t tmpfs -o mode=0700,size=64m pcsc-stack "$PCSC_STACK_DIR" || die "cannot mount tmpfs on $PCSC_STACK_DIR"
 
 PCSC_STACK_CONF=$PCSC_STACK_DIR/reader.conf.d

@@ -9,14 +9,24 @@ directly (ctypes):
                        (nothing for none); exits 1 when the service cannot be
                        reached
 
+A service that refuses this user (pcsc-lite built with polkit: Debian 13
+and later allow only root and the active local session, not a login over
+SSH) is told apart from a missing one, with what to do.
+
 Reader names are printed in UTF-8, with bytes that are not UTF-8 replaced."""
 import ctypes
 import ctypes.util
+import getpass
+import os
 import sys
 
 SCARD_SCOPE_SYSTEM = 2
 SCARD_E_TIMEOUT = 0x8010000A
 SCARD_E_NO_READERS_AVAILABLE = 0x8010002E
+SCARD_W_SECURITY_VIOLATION = 0x8010006A
+SCARD_SHARE_SHARED = 2
+SCARD_PROTOCOL_ANY = 3  # T=0 or T=1
+SCARD_LEAVE_CARD = 0
 SCARD_STATE_UNAWARE = 0
 SCARD_STATE_PRESENT = 0x20
 MAX_ATR_SIZE = 33
@@ -31,6 +41,21 @@ class ReaderState(ctypes.Structure):
                 ("atr_length", DWORD), ("atr", ctypes.c_ubyte * MAX_ATR_SIZE)]
 
 
+def user_name():
+    try:
+        return getpass.getuser()
+    except (KeyError, OSError):
+        return str(os.getuid())
+
+
+def refused(action):
+    """The reason given when the service's policy refuses this user."""
+    return (f"the PC/SC service refuses user {user_name()} (err 8010006A, polkit action {action}): "
+            "its policy allows root and the active local session only, not a login over SSH; a polkit rule "
+            "that allows the user org.debian.pcsc-lite.access_pcsc and org.debian.pcsc-lite.access_card "
+            "mends it (doc/examples/pcsc-polkit.rules)")
+
+
 class Service:
     """A PC/SC context; raises OSError with the reason when there is none."""
 
@@ -43,10 +68,14 @@ class Service:
         self.lib.SCardEstablishContext.restype = ctypes.c_long
         self.lib.SCardListReaders.restype = ctypes.c_long
         self.lib.SCardGetStatusChange.restype = ctypes.c_long
+        self.lib.SCardConnect.restype = ctypes.c_long
         self.context = ctypes.c_long(0)
         result = self.lib.SCardEstablishContext(SCARD_SCOPE_SYSTEM, None, None, ctypes.byref(self.context))
+        result &= 0xFFFFFFFF
+        if result == SCARD_W_SECURITY_VIOLATION:
+            raise OSError(refused("org.debian.pcsc-lite.access_pcsc"))
         if result != 0:
-            raise OSError(f"no PC/SC service (err {result & 0xFFFFFFFF:08X})")
+            raise OSError(f"no PC/SC service (err {result:08X})")
 
     def close(self):
         self.lib.SCardReleaseContext(self.context)
@@ -81,6 +110,19 @@ class Service:
             raise OSError(f"cannot read the readers' states (err {result & 0xFFFFFFFF:08X})")
         return [state.reader for state in states if state.event_state & SCARD_STATE_PRESENT]
 
+    def check_card_access(self, name):
+        """Fails when the service's policy refuses this user the card in
+        reader `name`. The card is connected shared and left as it is;
+        any other failure is left for the tool to meet."""
+        card = ctypes.c_long(0)
+        protocol = DWORD(0)
+        result = self.lib.SCardConnect(self.context, name, DWORD(SCARD_SHARE_SHARED), DWORD(SCARD_PROTOCOL_ANY),
+                                       ctypes.byref(card), ctypes.byref(protocol)) & 0xFFFFFFFF
+        if result == 0:
+            self.lib.SCardDisconnect(card, DWORD(SCARD_LEAVE_CARD))
+        elif result == SCARD_W_SECURITY_VIOLATION:
+            raise OSError(refused("org.debian.pcsc-lite.access_card"))
+
 
 def shown(name):
     return name.decode("utf-8", "replace")
@@ -108,6 +150,7 @@ def main(argv):
         if not cards:
             print(f"no card in the {len(names)} reader(s): " + ", ".join(shown(n) for n in names))
             return 1
+        service.check_card_access(cards[0])
         print(shown(cards[0]))
         return 0
     except OSError as e:

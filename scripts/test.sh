@@ -24,8 +24,27 @@
 #  CTest tests of both runs and one for each other check. A stage that fails
 #  ends the script with a non-zero status; the summary then counts it (or its
 #  failed tests), and the line before it names the stage and those not run.
+#
+# Run it as yourself: it asks sudo for the package installs only; the
+# private PC/SC stacks of the end-to-end tests and checks run as you, in
+# user namespaces. Where the kernel refuses this user a user namespace, it
+# says so at once and runs the whole command as root through sudo. Run as
+# root in a clone of another user's (with sudo), it gives the files it made
+# there back to that user at the end.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
+
+# shellcheck source-path=SCRIPTDIR source=privileges.sh
+. "$root/scripts/privileges.sh"
+build_folders=(build-test build-asan build-fuzz build-pkg build-pkg-again build-win build-win-again build-macos build-vpcd)
+check_own_files "$root" "${build_folders[@]}" || exit 2
+if [ "$(id -u)" -ne 0 ] && ! scripts/pcsc-stack.sh access >/dev/null; then
+  echo "test.sh: this kernel refuses user namespaces to $(id -un), and the end-to-end tests and checks need" \
+    "one or root: running the whole test command as root, through sudo; the files it makes here are" \
+    "given back to $(id -un) at the end"
+  exec sudo env ${CI:+CI="$CI"} "$root/scripts/test.sh" "$@"
+fi
 
 # The stages in order, as the summary names them.
 stages=("installing the packages" "shellcheck" "macOS build check" "Windows build"
@@ -44,10 +63,13 @@ done_check() { passed=$((passed + 1)); stage=$((stage + 1)); }
 # done_step: the current stage, a step that other stages need, is done.
 done_step() { stage=$((stage + 1)); }
 
-# On any exit but success, the summary of what ran, with the failure counted.
-summary_on_failure() {
+# On any exit but success, the files made as root in another user's clone
+# go back to that user (a success does that before its summary), and the
+# summary of what ran, with the failure counted, is the last line.
+on_exit() {
   local status=$? left
   [ "$status" -ne 0 ] || return 0
+  give_back_clone "$root"
   [ "$failed" -gt 0 ] || failed=1
   left=("${stages[@]:$((stage + 1))}")
   echo "test.sh: FAILED at stage: ${stages[$stage]}" >&2
@@ -58,7 +80,7 @@ summary_on_failure() {
   echo "summary: $passed passed, $failed failed"
   exit "$status"
 }
-trap summary_on_failure EXIT
+trap on_exit EXIT
 
 # run_ctest LOG ARGS...: ctest with ARGS, its output also in LOG; counts its
 # passed and failed tests from its closing line, and fails when any failed.
@@ -174,4 +196,5 @@ begin "Windows check"
 scripts/windows-check.sh build-win build-test
 done_check
 
+give_back_clone "$root"
 echo "summary: $passed passed, 0 failed"

@@ -9,7 +9,9 @@
 # version. The prefix is made in DIR.new and renamed to DIR when complete.
 # Wine runs in private mount and PID namespaces with its own server
 # directory, so that nothing it starts outlives this script and no other Wine
-# session is met. Needs root (namespaces, tmpfs) and Wine.
+# session is met. Needs Wine, and root or a kernel that lets an ordinary
+# user make a user namespace (as scripts/pcsc-stack.sh does): then the
+# prefix belongs to that user, as Wine requires of a prefix it uses.
 set -euo pipefail
 
 die() {
@@ -31,13 +33,17 @@ if [ "${QUILLON_MAKE_PREFIX_INNER:-}" != 1 ]; then
     echo "make-prefix: $dir is ready ($version)"
     exit 0
   fi
-  [ "$(id -u)" = 0 ] || die "needs root (namespaces and tmpfs)"
+  user_ns=()
+  if [ "$(id -u)" != 0 ]; then
+    unshare --user --map-root-user true 2>/dev/null ||
+      die "needs root here: this kernel refuses user namespaces to $(id -un) (run it with sudo)"
+    user_ns=(--user --map-root-user)
+  fi
   dir=$(mkdir -p "$(dirname "$dir")" && cd "$(dirname "$dir")" && pwd -P)/$(basename "$dir")
-  case $dir in /tmp/*) die "DIR cannot be under /tmp, which is private to Wine here" ;; esac
   rm -rf "$dir" "$dir.new"
   start=$SECONDS
-  QUILLON_MAKE_PREFIX_INNER=1 unshare --mount --propagation private --pid --fork --kill-child --mount-proc \
-    "$(readlink -f "$0")" "$dir.new"
+  QUILLON_MAKE_PREFIX_INNER=1 unshare "${user_ns[@]}" --mount --propagation private --pid --fork --kill-child \
+    --mount-proc "$(readlink -f "$0")" "$dir.new"
   echo "$version" >"$dir.new/.quillon-wine-version"
   mv "$dir.new" "$dir"
   echo "make-prefix: $dir made in $((SECONDS - start)) s ($version)"
@@ -45,16 +51,19 @@ if [ "${QUILLON_MAKE_PREFIX_INNER:-}" != 1 ]; then
 fi
 
 # Inside the namespaces. Wine's server directory goes in /tmp, here a
-# private tmpfs (Debian's Wine makes /tmp/wine-XXXXXX and notes its name in
-# the prefix, file "wineserver", removed below so that each user of the
-# prefix makes its own; upstream Wine uses /tmp/.wine-UID), so nothing of it
-# is left on the machine. TMPDIR is not used for it: Debian 13's wineserver
-# aborts at start when TMPDIR is set.
+# private tmpfs that shows the rest of the machine's /tmp (private_tmp), so
+# nothing of it is left on the machine. Debian's Wine makes
+# /tmp/wine-XXXXXX and notes its name in the prefix, file "wineserver",
+# removed below so that each user of the prefix makes its own; upstream
+# Wine uses /tmp/.wine-UID.
 scratch=$(dirname "$dir")/make-prefix.$$
 mkdir -p "$scratch"
-trap 'umount "$scratch" 2>/dev/null; rm -rf "$scratch"' EXIT
+# The machine's /tmp is bound inside the scratch folder (private_tmp): the
+# folder is removed only once nothing is mounted in it any more.
+trap 'umount -R "$scratch" 2>/dev/null && rmdir "$scratch"' EXIT
 mount -t tmpfs -o mode=0700,size=16m make-prefix "$scratch" || die "cannot mount tmpfs on $scratch"
-mount -t tmpfs -o mode=1777,size=16m make-prefix /tmp || die "cannot mount tmpfs on /tmp"
+mkdir "$scratch/host-tmp"
+private_tmp "$scratch/host-tmp" || die "cannot make a private /tmp"
 mkdir -m 0700 "$scratch/home"
 export HOME=$scratch/home
 unset TMPDIR

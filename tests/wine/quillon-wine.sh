@@ -25,8 +25,9 @@
 #     one (nor its wineserver);
 #   - /tmp is a private tmpfs, where Wine makes its server directory
 #     (Debian's Wine: /tmp/wine-XXXXXX, named in the prefix; upstream's:
-#     /tmp/.wine-UID). TMPDIR is not used for it: Debian 13's wineserver
-#     aborts at start when TMPDIR is set;
+#     /tmp/.wine-UID), with every other entry of the machine's /tmp bound
+#     back into it (private_tmp in scripts/wine-commands.sh), so that a
+#     clone or a build under /tmp works as anywhere else;
 #   - a wineserver is started and stays until the stack ends, so that each
 #     run starts at once.
 # Then, and on every later run, it becomes (exec) `wine QUILLON_EXE ARGS`:
@@ -43,10 +44,6 @@ if [ -z "${PCSC_STACK_DIR:-}" ] || ! mountpoint -q /run/pcscd; then
   die "runs only inside a pcsc-stack.sh namespace"
 fi
 template=${QUILLON_WINE_PREFIX:?QUILLON_WINE_PREFIX is not set}
-# Wine's /tmp is a private tmpfs here (below), which hides what lies there.
-case $(readlink -f "$1") in
-  /tmp/*) die "the exe cannot be run from /tmp, which is private to Wine here: $1" ;;
-esac
 [ -f "$template/system.reg" ] || die "no Wine prefix at $template (tests/wine/make-prefix.sh)"
 
 # shellcheck source-path=SCRIPTDIR source=../../scripts/wine-commands.sh
@@ -93,7 +90,8 @@ prepare() {
   mount -t overlay quillon-wine \
     -o "lowerdir=$template,upperdir=$state/prefix.upper,workdir=$state/prefix.work" "$WINEPREFIX" ||
     die "cannot mount an overlay of $template"
-  mount -t tmpfs -o mode=1777,size=16m quillon-wine /tmp || die "cannot mount tmpfs on /tmp"
+  mkdir "$state/host-tmp"
+  private_tmp "$state/host-tmp" || die "cannot make a private /tmp"
   # The persistent server; its output and input are not the tool's.
   "$wineserver" -p </dev/null >/dev/null 2>&1 9>&-
   touch "$state/ready"
