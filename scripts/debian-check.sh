@@ -1,9 +1,12 @@
 #!/usr/bin/env bash
 # Runs the README's two set-up commands, scripts/demo.sh and then
-# scripts/test.sh, in a fresh minimal Debian system of another release, as a
-# new user would on a machine whose own PC/SC service runs:
+# scripts/test.sh, in a fresh minimal Debian system of another release, as an
+# ordinary user with sudo would on a machine whose own PC/SC service runs:
 #
-#   scripts/debian-check.sh [SUITE]          (default trixie, Debian 13; as root)
+#   scripts/debian-check.sh [SUITE] [--demo-only]     (as root)
+#
+# SUITE is a Debian suite, default trixie (Debian 13). With --demo-only the
+# test command is left out (the demo and its checks only).
 #
 # The steps:
 #   - a minimal system of SUITE (`debootstrap --variant=minbase`, from the
@@ -12,20 +15,41 @@
 #     copy of it, removed at the end;
 #   - the copy's packages downloaded are kept in the cache folder too, so
 #     that a later run downloads only what changed;
-#   - the commit checked out here (HEAD; changes not committed are not
-#     taken) is cloned into the copy's /root/quillon;
-#   - in the copy: pcscd is installed and started as its service starts it
-#     (with the system bus and polkit where the release's pcscd uses them),
-#     and its readers are listed; then the demo, which must print the virtual
-#     card's report (its three blocks), then the test command, which must end
-#     with `summary: N passed, 0 failed`; after each, the system's pcscd must
-#     list the same readers as before, and after a restart as well (it reads
-#     /etc/reader.conf.d/ when it starts).
+#   - in the copy, as root: pcscd, python3, git and sudo are installed; an
+#     ordinary user, quser, is made (useradd -m) with passwordless sudo, and
+#     the system's pcscd is started as its service starts it (with the system
+#     bus and polkit where the release's pcscd uses them: polkit then
+#     refuses quser, who has no local session, as it refuses a login over
+#     SSH); the service's readers are listed as root;
+#   - as quser (runuser, the PATH of an ordinary user's login, no standard
+#     input): the commit checked out here (HEAD; changes not committed are
+#     not taken) is cloned into ~/quillon and, for the test command, from
+#     there into /tmp/quillon-quser, which shows that a clone under /tmp
+#     works too; `scripts/demo.sh` runs in the first and `scripts/test.sh` in
+#     the second.
+# The checks, each counted in the summary:
+#   - the service and quser: on a release whose pcscd uses polkit,
+#     `scripts/readers.py card` run as quser says that the service refuses
+#     quser, and so does the demo; on one without, the service answers quser
+#     (no reader);
+#   - the demo prints the virtual card's report (its three blocks);
+#   - the test command ends with `summary: N passed, 0 failed` (its own
+#     counts are added to this script's);
+#   - after each command, every file in its clone belongs to quser;
+#   - the system's pcscd lists the same readers as before the commands after
+#     each of them, and after a restart as well (it reads
+#     /etc/reader.conf.d/ when it starts);
+#   - the way into the copy: trixie and later are entered with pivot_root,
+#     so that quser can make user namespaces there (the private PC/SC stacks
+#     run in one, with no root); older suites with chroot, where the kernel
+#     refuses them, so that the commands take their sudo way. Which of the
+#     two is checked, and the commands' lines that say which way they took
+#     are shown.
 # Everything runs in private mount and PID namespaces: what is mounted into
 # the copy (/proc, /sys, /dev, the package cache) and every process started
 # there end with this script. The logs stay in build-debian-SUITE/ of this
-# clone. The last line is `summary: N passed, N failed`: the test command's
-# count in the copy and this script's own three checks.
+# clone, owned by the clone's owner. The last line is
+# `summary: N passed, N failed`.
 #
 # Cache folder: $QUILLON_DEBIAN_CHECK_CACHE, default /var/cache/quillon-debian-check.
 # Mirror: $QUILLON_DEBIAN_MIRROR, default the one of this machine's apt sources.
@@ -34,13 +58,30 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-suite=${1:-trixie}
+suite=trixie
+demo_only=0
+for arg in "$@"; do
+  case $arg in
+    --demo-only) demo_only=1 ;;
+    -*) echo "debian-check: unknown option '$arg' (usage: debian-check.sh [SUITE] [--demo-only])" >&2; exit 2 ;;
+    *) suite=$arg ;;
+  esac
+done
 case $suite in ''|*[!a-z]*) echo "debian-check: bad suite name '$suite'" >&2; exit 2 ;; esac
 cache=${QUILLON_DEBIAN_CHECK_CACHE:-/var/cache/quillon-debian-check}
 logs=$root/build-debian-$suite
 base=$cache/$suite.base
 copy=$cache/$suite.copy
 debs=$cache/$suite.debs
+
+# How the copy is entered. With chroot, the kernel refuses user namespaces
+# to every process in it (CLONE_NEWUSER from a chrooted process); with
+# pivot_root in the private mount namespace the copy is that namespace's
+# root and they work as on a machine of its own.
+case $suite in
+  buster|bullseye|bookworm) entry=chroot ;;
+  *) entry=pivot_root ;;
+esac
 
 # shellcheck source-path=SCRIPTDIR source=check-output.sh
 . "$root/scripts/check-output.sh"
@@ -54,17 +95,19 @@ test_limit=3000
 passed=0
 failed=0
 copy_made=0
-# finish STATUS: the copy goes, and the summary is the last line.
+# finish STATUS: the copy goes, the logs go to the clone's owner, and the
+# summary is the last line.
 finish() {
   local status=$1
   if [ "$copy_made" = 1 ]; then remove_copy || status=1; fi
+  if [ -d "$logs" ]; then chown -R --reference="$root" "$logs" || status=1; fi
   if [ "$status" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi
   echo "summary: $passed passed, $failed failed"
   exit "$status"
 }
 
 [ "$(id -u)" = 0 ] || fail "needs root (debootstrap, chroot, namespaces)"
-for tool in debootstrap git unshare chroot; do
+for tool in debootstrap git unshare chroot pivot_root; do
   command -v "$tool" >/dev/null || fail "$tool not found (Debian: apt-get install debootstrap git util-linux)"
 done
 trap 'finish $?' EXIT
@@ -113,19 +156,37 @@ remove_copy || fail "cannot remove the copy of an earlier run"
 copy_made=1
 cp -a "$base" "$copy"
 commit=$(git -C "$root" rev-parse HEAD)
+# root's clone, from which the checks list the service's readers, and a
+# bundle of the commit for quser to clone from (a bundle, as git refuses to
+# clone another user's folder).
 git clone -q "$root" "$copy/root/quillon"
 git -C "$copy/root/quillon" checkout -q "$commit"
+git -C "$copy/root/quillon" bundle create -q "$copy/var/tmp/quillon.bundle" HEAD
+chmod 644 "$copy/var/tmp/quillon.bundle"
 if [ -n "$(git -C "$root" status --porcelain --untracked-files=no)" ]; then
   note "the clone has changes not committed: the copy checks commit $commit without them"
 fi
-note "copy of $(cat "$copy/etc/debian_version") at $commit"
+note "copy of $(cat "$copy/etc/debian_version") at $commit, entered with $entry"
 
-# The script that runs in the copy, as root, from /root/quillon.
+# The script that runs in the copy, as root.
 cat >"$copy/root/debian-check-inner.sh" <<'INNER'
 set -u
 out=/root/check
 mkdir -p "$out"
 export DEBIAN_FRONTEND=noninteractive
+user=quser
+home=/home/$user
+# The clones: the demo's under the user's home, the test command's under /tmp.
+demo_clone=$home/quillon
+test_clone=/tmp/quillon-$user
+
+# as_user COMMAND...: COMMAND as the user, with the environment of an
+# ordinary user's login (its PATH has no sbin folder) and no standard input.
+as_user() {
+  runuser -u "$user" -- env -i HOME="$home" USER="$user" LOGNAME="$user" SHELL=/bin/bash \
+    LANG=C.UTF-8 TERM=dumb CI="${CI:-}" PATH=/usr/local/bin:/usr/bin:/bin:/usr/local/games:/usr/games \
+    "$@" </dev/null
+}
 
 # start_service: the system's pcscd as its service runs it (less
 # --auto-exit, with which systemd's socket would start it again), with the
@@ -162,28 +223,65 @@ stop_service() {
   kill -KILL "$pid" 2>/dev/null
 }
 
-# readers NAME: the service's readers, one a line, into $out/readers.NAME.
+# readers NAME: the service's readers as root sees them, one a line, into
+# $out/readers.NAME (from root's own clone, which nothing else uses).
 readers() {
-  python3 scripts/readers.py list >"$out/readers.$1" 2>&1 || echo "(failed)" >>"$out/readers.$1"
+  (cd /root/quillon && python3 scripts/readers.py list) >"$out/readers.$1" 2>&1 ||
+    echo "(failed)" >>"$out/readers.$1"
 }
 
-cd /root/quillon || exit 2
+# foreign NAME CLONE: the files in CLONE that are not the user's, into $out/foreign.NAME.
+foreign() {
+  find "$2" ! -user "$user" >"$out/foreign.$1" 2>&1
+}
+
+# run_timed NAME LIMIT CLONE COMMAND: COMMAND as the user in CLONE, its
+# output in $out/NAME.out, its status and time in $out/NAME.status and
+# $out/NAME.time.
+run_timed() {
+  local name=$1 limit=$2 clone=$3 status=0 began=$SECONDS
+  shift 3
+  (cd "$clone" && as_user timeout "$limit" "$@") >"$out/$name.out" 2>&1 || status=$?
+  echo "$status" >"$out/$name.status"
+  echo $((SECONDS - began)) >"$out/$name.time"
+}
+
 case ${1:-} in
-  service)
-    apt-get -q update >"$out/service-install.log" 2>&1 &&
-      apt-get -q install -y --no-install-recommends pcscd python3 >>"$out/service-install.log" 2>&1 || exit 1
+  setup)
+    { apt-get -q update && apt-get -q install -y --no-install-recommends pcscd python3 git sudo; } \
+      >"$out/setup.log" 2>&1 || exit 1
+    if [ -x /usr/lib/polkit-1/polkitd ]; then echo yes; else echo no; fi >"$out/polkit"
+    useradd -m -s /bin/bash "$user" >>"$out/setup.log" 2>&1 || exit 1
+    echo "$user ALL=(ALL:ALL) NOPASSWD: ALL" >/etc/sudoers.d/"$user"
+    chmod 440 /etc/sudoers.d/"$user"
+    # sudo looks the machine's name up; a real system has it in /etc/hosts.
+    grep -qw "$(hostname)" /etc/hosts 2>/dev/null || echo "127.0.1.1 $(hostname)" >>/etc/hosts
+    as_user git -c advice.detachedHead=false clone -q /var/tmp/quillon.bundle "$demo_clone" >>"$out/setup.log" 2>&1 &&
+      as_user git -c advice.detachedHead=false clone -q "$demo_clone" "$test_clone" >>"$out/setup.log" 2>&1 || exit 1
+    # Whether the user can make a user namespace here (the kernel refuses
+    # it to a chrooted process).
+    if msg=$(as_user unshare --user --map-root-user true 2>&1); then
+      echo yes >"$out/userns"
+    else
+      echo "no: $msg" >"$out/userns"
+    fi
     start_service || exit 1
     readers before
+    # The service as the user sees it, through the demo's own look for a card.
+    (cd "$demo_clone" && as_user python3 scripts/readers.py card) >"$out/user-card" 2>&1
+    echo "status $?" >>"$out/user-card"
     ;;
   demo)
-    timeout "$2" scripts/demo.sh >"$out/demo.out" 2>&1
-    echo $? >"$out/demo.status"
+    run_timed demo "$2" "$demo_clone" scripts/demo.sh
     readers after-demo
+    foreign demo "$demo_clone"
     ;;
   test)
-    timeout "$2" scripts/test.sh >"$out/test.out" 2>&1
-    echo $? >"$out/test.status"
+    run_timed test "$2" "$test_clone" scripts/test.sh
     readers after-test
+    foreign test "$test_clone"
+    ;;
+  restart)
     stop_service
     start_service || exit 1
     readers after-restart
@@ -193,51 +291,117 @@ INNER
 
 # --- In the copy ------------------------------------------------------------------------
 # Everything below runs in new mount and PID namespaces; the copy's root is
-# made a mount point of its own, or the private mounts of the commands run
-# there (unshare -m) could not be made.
-note "running the demo and the test command in the copy (logs: $logs)"
+# made a mount point of its own, which pivot_root needs, and without which
+# the private mounts of the commands run there (unshare -m) could not be made.
+commands="the demo and the test command"
+[ "$demo_only" = 0 ] || commands="the demo only"
+note "running $commands in the copy as an ordinary user (logs: $logs)"
 run_start=$SECONDS
-unshare --mount --propagation private --pid --fork --kill-child bash -s "$copy" "$debs" "$demo_limit" "$test_limit" \
+unshare --mount --propagation private --pid --fork --kill-child \
+  bash -s "$copy" "$debs" "$entry" "$demo_only" "$demo_limit" "$test_limit" \
   >"$logs/namespace.log" 2>&1 <<'OUTER' || true
 set -u
-copy=$1 debs=$2 demo_limit=$3 test_limit=$4
+copy=$1 debs=$2 entry=$3 demo_only=$4 demo_limit=$5 test_limit=$6
 mount --bind "$copy" "$copy"
 mount -t proc proc "$copy/proc"
 mount --rbind /sys "$copy/sys"
 mount --rbind /dev "$copy/dev"
 mount --bind "$debs" "$copy/var/cache/apt/archives"
 cp -L /etc/resolv.conf "$copy/etc/resolv.conf"
+if [ "$entry" = pivot_root ]; then
+  # The copy becomes this namespace's root; the machine's root, put aside
+  # under it, is let go.
+  mkdir -p "$copy/.old-root"
+  cd "$copy" || exit 1
+  pivot_root . .old-root || exit 1
+  cd / || exit 1
+  umount -l /.old-root || exit 1
+  rmdir /.old-root
+  enter() { "$@"; }
+else
+  enter() { chroot "$copy" "$@"; }
+fi
 inner() {
-  chroot "$copy" /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb CI="${CI:-}" \
+  enter /usr/bin/env -i HOME=/root LANG=C.UTF-8 TERM=dumb CI="${CI:-}" \
     PATH=/usr/local/sbin:/usr/local/bin:/usr/sbin:/usr/bin:/sbin:/bin \
     bash /root/debian-check-inner.sh "$@"
 }
-inner service || exit 1
+inner setup || exit 1
 inner demo "$demo_limit"
-inner test "$test_limit"
+[ "$demo_only" = 1 ] || inner test "$test_limit"
+inner restart
 OUTER
-cp -a "$copy/root/check/." "$logs/" 2>/dev/null || true
+# The logs are copied, not their owners (the copy's users are not this machine's).
+cp -R "$copy/root/check/." "$logs/" 2>/dev/null || true
 note "the commands ran in $((SECONDS - run_start)) s"
 
 # --- The checks ---------------------------------------------------------------------------
-[ -f "$logs/readers.before" ] || { cat "$logs/namespace.log" "$logs/service-install.log" >&2 2>/dev/null
-  fail "the copy's pcscd was not installed and started (logs in $logs)"; }
+[ -f "$logs/readers.before" ] || { cat "$logs/namespace.log" "$logs/setup.log" >&2 2>/dev/null
+  fail "the copy's user, clones or pcscd were not set up (logs in $logs)"; }
 grep -qx '(failed)' "$logs/readers.before" &&
   { cat "$logs/readers.before" >&2; fail "the copy's pcscd does not answer before the commands"; }
 note "the system's pcscd lists $(grep -c . "$logs/readers.before" || true) reader(s) before the commands"
+polkit=$(cat "$logs/polkit")
+
+# check OK WHAT: counts one check, passed when OK is 0.
+check() {
+  if [ "$1" = 0 ]; then
+    passed=$((passed + 1))
+    note "$2"
+  else
+    failed=$((failed + 1))
+    note "FAIL: $2"
+  fi
+}
+
+# The way into the copy: user namespaces for the user with pivot_root, none with chroot.
+userns=$(cat "$logs/userns")
+if [ "$entry" = pivot_root ]; then
+  ok=0; [ "$userns" = yes ] || ok=1
+  check $ok "entered with pivot_root: quser can make user namespaces ($userns)"
+else
+  ok=0; [ "$userns" != yes ] || ok=1
+  check $ok "entered with chroot: the kernel refuses quser user namespaces ($userns)"
+fi
+
+# The service and the user: refused by polkit where pcscd uses it, answered otherwise.
+user_card=$(head -n 1 "$logs/user-card")
+demo_why=$(grep -a '^(no card to scan: ' "$logs/demo.out" 2>/dev/null | head -n 1 || true)
+if [ "$polkit" = yes ]; then
+  ok=0; [[ $user_card == "the PC/SC service refuses user quser"* ]] || ok=1
+  check $ok "polkit: readers.py card as quser says: $user_card"
+  ok=0; [[ $demo_why == "(no card to scan: the PC/SC service refuses user quser"* ]] || ok=1
+  check $ok "polkit: the demo says: ${demo_why:-(no such line)}"
+else
+  ok=0; [ "$user_card" = "no reader" ] || ok=1
+  check $ok "no polkit: readers.py card as quser says: $user_card"
+  ok=0; [[ $demo_why == "(no card to scan: no reader;"* ]] || ok=1
+  check $ok "no polkit: the demo says: ${demo_why:-(no such line)}"
+fi
 
 # The demo: the virtual card's report, its three blocks.
 status=$(cat "$logs/demo.status" 2>/dev/null || echo none)
 found=$(grep -a '^found AID:' "$logs/demo.out" 2>/dev/null | tr -d '\r' | tr '\n' ' ' || true)
 expected="found AID:   '315041592E5359532E4444463031' found AID:   'A0000000031010' found AID:   'D27600012401' "
 if [ "$status" = 0 ] && [ "$found" = "$expected" ]; then
-  passed=$((passed + 1))
-  note "demo: the virtual card's report, 3 blocks ($(grep -a '^(no card' "$logs/demo.out" | head -n 1))"
+  check 0 "demo: the virtual card's report, 3 blocks, in $(cat "$logs/demo.time") s"
 else
-  failed=$((failed + 1))
   tail -n 40 "$logs/demo.out" >&2 2>/dev/null || true
-  note "FAIL: demo: status $status, not the virtual card's three blocks"
+  check 1 "demo: status $status, not the virtual card's three blocks"
 fi
+
+# owned_by_user NAME CLONE: no file in CLONE belongs to anyone but quser after command NAME.
+owned_by_user() {
+  local list=$logs/foreign.$1 count
+  count=$(grep -c . "$list" 2>/dev/null || true)
+  if [ -f "$list" ] && [ "$count" = 0 ]; then
+    check 0 "$1: every file in $2 belongs to quser"
+  else
+    head -n 10 "$list" >&2 2>/dev/null || true
+    check 1 "$1: ${count:-?} file(s) in $2 belong to others (all in $list)"
+  fi
+}
+owned_by_user demo /home/quser/quillon
 
 # same_readers WHEN: the system's pcscd lists what it listed before.
 same_readers() {
@@ -248,35 +412,39 @@ same_readers() {
   echo "$1:" >&2; cat "$logs/readers.$1" >&2 2>/dev/null || echo "(none taken)" >&2
   return 1
 }
-if same_readers after-demo; then
-  passed=$((passed + 1))
-  note "the system's pcscd lists the same readers after the demo"
-else
-  failed=$((failed + 1))
-  note "FAIL: the system's pcscd lists other readers after the demo"
-fi
+ok=0; same_readers after-demo || ok=1
+check $ok "the system's pcscd lists the same readers after the demo"
 
-# The test command: its last line.
-status=$(cat "$logs/test.status" 2>/dev/null || echo none)
-last=$(tail -n 1 "$logs/test.out" 2>/dev/null || true)
-if [[ $last =~ ^summary:\ ([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
-  passed=$((passed + BASH_REMATCH[1]))
-  failed=$((failed + BASH_REMATCH[2]))
-fi
-if [ "$status" = 0 ] && [[ $last =~ ^summary:\ [0-9]+\ passed,\ 0\ failed$ ]]; then
-  note "test command: $last"
-else
-  [[ $last =~ ^summary: ]] || failed=$((failed + 1))
-  tail -n 60 "$logs/test.out" >&2 2>/dev/null || true
-  note "FAIL: test command: status $status, last line '$last'"
-fi
+# ways NAME: the lines in which command NAME says which way it ran the
+# private PC/SC stacks (a user namespace, or sudo).
+ways() {
+  grep -a -i -E 'user namespace|through sudo|with sudo' "$logs/$1.out" 2>/dev/null | tr -d '\r' | sort | uniq -c |
+    sed "s/^/$check_name: $1 says: /" || true
+}
+ways demo
 
-if same_readers after-test && same_readers after-restart; then
-  passed=$((passed + 1))
-  note "the system's pcscd lists the same readers after the test command, and after its restart"
+if [ "$demo_only" = 0 ]; then
+  # The test command: its last line, whose counts add to this script's.
+  status=$(cat "$logs/test.status" 2>/dev/null || echo none)
+  last=$(tail -n 1 "$logs/test.out" 2>/dev/null || true)
+  if [[ $last =~ ^summary:\ ([0-9]+)\ passed,\ ([0-9]+)\ failed$ ]]; then
+    passed=$((passed + BASH_REMATCH[1]))
+    failed=$((failed + BASH_REMATCH[2]))
+  fi
+  if [ "$status" = 0 ] && [[ $last =~ ^summary:\ [0-9]+\ passed,\ 0\ failed$ ]]; then
+    note "test command: $last, in $(cat "$logs/test.time") s"
+  else
+    [[ $last =~ ^summary: ]] || failed=$((failed + 1))
+    tail -n 60 "$logs/test.out" >&2 2>/dev/null || true
+    note "FAIL: test command: status $status, last line '$last'"
+  fi
+  owned_by_user test /tmp/quillon-quser
+  ways test
+  ok=0; { same_readers after-test && same_readers after-restart; } || ok=1
+  check $ok "the system's pcscd lists the same readers after the test command, and after its restart"
 else
-  failed=$((failed + 1))
-  note "FAIL: the system's pcscd lists other readers after the test command"
+  ok=0; same_readers after-restart || ok=1
+  check $ok "the system's pcscd lists the same readers after its restart"
 fi
 
 note "done in $((SECONDS - start)) s"
