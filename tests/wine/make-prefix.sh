@@ -56,12 +56,12 @@ fi
 # /tmp/wine-XXXXXX and notes its name in the prefix, file "wineserver",
 # removed below so that each user of the prefix makes its own; upstream
 # Wine uses /tmp/.wine-UID.
-scratch=$(dirname "$dir")/make-prefix.$$
-mkdir -p "$scratch"
-# The machine's /tmp is bound inside the scratch folder (private_tmp): the
-# folder is removed only once nothing is mounted in it any more.
-trap 'umount -R "$scratch" 2>/dev/null && rmdir "$scratch"' EXIT
-mount -t tmpfs -o mode=0700,size=16m make-prefix "$scratch" || die "cannot mount tmpfs on $scratch"
+# The scratch folder is a tmpfs on /run, private to the namespace too: it
+# holds the view of the machine's /tmp that private_tmp binds back, so it
+# must lie outside /tmp, where DIR may be.
+mount -t tmpfs -o mode=0755,size=16m make-prefix /run || die "cannot mount tmpfs on /run"
+scratch=/run/make-prefix
+mkdir -m 0700 "$scratch"
 mkdir "$scratch/host-tmp"
 private_tmp "$scratch/host-tmp" || die "cannot make a private /tmp"
 mkdir -m 0700 "$scratch/home"

@@ -40,7 +40,7 @@ die() {
 }
 
 [ $# -ge 1 ] || die "usage: quillon-wine.sh QUILLON_EXE [ARGS...]"
-if [ -z "${PCSC_STACK_DIR:-}" ] || ! mountpoint -q /run/pcscd; then
+if [ -z "${PCSC_STACK_DIR:-}" ] || ! mountpoint -q "$PCSC_STACK_DIR"; then
   die "runs only inside a pcsc-stack.sh namespace"
 fi
 template=${QUILLON_WINE_PREFIX:?QUILLON_WINE_PREFIX is not set}
