@@ -17,6 +17,7 @@
 // test kills the card or stops pcscd at that moment.
 
 #include <arpa/inet.h>
+#include <fcntl.h>
 #include <netdb.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -198,6 +199,18 @@ bool parse_options(int argc, char** argv, Options& opt) {
   return true;
 }
 
+// Asks the kernel to acknowledge what arrives at once rather than delay the
+// acknowledgement. TCP_QUICKACK is Linux's; where it is missing (macOS) the
+// exchanges are slower, not wrong.
+void quick_ack(int fd) {
+#ifdef TCP_QUICKACK
+  const int one = 1;
+  setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+#else
+  (void)fd;
+#endif
+}
+
 // Sleeps up to ms milliseconds; returns early when a stop was requested.
 void pause_ms(long ms) {
   const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
@@ -228,9 +241,11 @@ int connect_to_vpcd(const Options& opt) {
     }
     int fd = -1;
     for (addrinfo* ai = list; ai != nullptr && fd < 0; ai = ai->ai_next) {
-      fd = socket(ai->ai_family, ai->ai_socktype | SOCK_CLOEXEC, ai->ai_protocol);
+      // Close-on-exec set by fcntl rather than socket()'s SOCK_CLOEXEC, which
+      // macOS does not have.
+      fd = socket(ai->ai_family, ai->ai_socktype, ai->ai_protocol);
       if (fd < 0) continue;
-      if (connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
+      if (fcntl(fd, F_SETFD, FD_CLOEXEC) != 0 || connect(fd, ai->ai_addr, ai->ai_addrlen) != 0) {
         close(fd);
         fd = -1;
       }
@@ -242,7 +257,7 @@ int connect_to_vpcd(const Options& opt) {
       // wait for a delayed acknowledgement (about 40 ms).
       const int one = 1;
       setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
-      setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+      quick_ack(fd);
       return fd;
     }
     if (!said_waiting) {
@@ -266,8 +281,7 @@ ReadResult read_exact(int fd, std::uint8_t* buf, std::size_t n) {
     const int r = poll(&p, 1, 200);
     if (r < 0 && errno != EINTR) return ReadResult::Closed;
     if (r <= 0) continue;
-    const int one = 1;
-    setsockopt(fd, IPPROTO_TCP, TCP_QUICKACK, &one, sizeof one);
+    quick_ack(fd);
     const ssize_t k = recv(fd, buf + got, n - got, 0);
     if (k == 0) return ReadResult::Closed;
     if (k < 0) {
@@ -296,7 +310,9 @@ bool send_message(int fd, const vcard::Bytes& payload) {
   out.insert(out.end(), payload.begin(), payload.end());
   std::size_t sent = 0;
   while (sent < out.size()) {
-    const ssize_t k = send(fd, out.data() + sent, out.size() - sent, MSG_NOSIGNAL);
+    // No MSG_NOSIGNAL, which not every macOS SDK has: SIGPIPE is ignored
+    // (main), so a link that vpcd dropped fails the send with EPIPE.
+    const ssize_t k = send(fd, out.data() + sent, out.size() - sent, 0);
     if (k < 0) {
       if (errno == EINTR) continue;
       return false;
