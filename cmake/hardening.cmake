@@ -4,8 +4,9 @@
 #
 #   Linux (GCC, Clang): -D_FORTIFY_SOURCE=3 (2 where the compiler lacks
 #     __builtin_dynamic_object_size), -fstack-protector-strong,
-#     -fstack-clash-protection, -fcf-protection (x86), and the linker's
-#     -z relro -z now; PIE stays as CMake and the compiler make it.
+#     -fstack-clash-protection, -fcf-protection (x86),
+#     -mbranch-protection=standard (arm64), and the linker's -z relro -z now;
+#     PIE stays as CMake and the compiler make it.
 #   MinGW-w64: -fstack-protector-strong, with the guard of
 #     platform/stack_guard_win.cpp; ASLR, DEP and high-entropy ASLR are the
 #     linker's defaults.
@@ -70,6 +71,16 @@ elseif(CMAKE_SYSTEM_NAME STREQUAL "Linux")
     check_cxx_compiler_flag(-fcf-protection QUILLON_HAVE_CF_PROTECTION)
     if(QUILLON_HAVE_CF_PROTECTION)
       list(APPEND quillon_compile_flags -fcf-protection)
+    endif()
+  endif()
+  # On arm64, BTI landing pads and PAC return-address signing, as Debian
+  # builds its arm64 packages. The executable is marked for them only when
+  # the C library's start files are too (Debian 13's are, Debian 12's not);
+  # the tool's own objects carry the mark either way.
+  if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64|ARM64)$")
+    check_cxx_compiler_flag(-mbranch-protection=standard QUILLON_HAVE_BRANCH_PROTECTION)
+    if(QUILLON_HAVE_BRANCH_PROTECTION)
+      list(APPEND quillon_compile_flags -mbranch-protection=standard)
     endif()
   endif()
   list(APPEND quillon_link_flags -Wl,-z,relro -Wl,-z,now)
