@@ -93,8 +93,10 @@ std::string joined(const std::vector<std::string>& lines) {
 }
 
 std::string select_command(const std::string& aid) {
+  // Lc is one byte (an AID has at most 16): as unsigned char the compiler
+  // knows it fits two hex digits, whatever the width of size_t.
   char lc[3];
-  std::snprintf(lc, sizeof lc, "%02X", static_cast<unsigned>(aid.size() / 2));
+  std::snprintf(lc, sizeof lc, "%02X", static_cast<unsigned char>(aid.size() / 2));
   return "00A40400" + std::string(lc) + aid + "00";
 }
 
