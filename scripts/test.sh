@@ -4,8 +4,9 @@
 #     find nothing;
 #  1. the unit and whole-program tests on the simulated PC/SC, and the
 #     end-to-end tests on a private pcscd with the vpcd driver and the
-#     virtual card (these need root), for the Linux build and, under Wine
-#     on a WinSCard over pcsc-lite (Wine's own from Wine 9 on, a test one on
+#     virtual card (in namespaces of their own: user namespaces when run as
+#     an ordinary user), for the Linux build and, under Wine on a WinSCard
+#     over pcsc-lite (Wine's own from Wine 9 on, a test one on
 #     Wine 8), for the Windows build;
 #  2. the unit and whole-program tests again, built with AddressSanitizer and
 #     UndefinedBehaviorSanitizer;

@@ -2,7 +2,8 @@
 # Builds the Windows quillon.exe with MinGW-w64 and runs it under Wine.
 #
 #   scripts/windows-check.sh [BUILD_DIR [LINUX_BUILD_DIR]]
-#                                   (defaults: build-win, build-lin; as root)
+#                     (defaults: build-win, build-lin; as root, or as
+#                     yourself where the kernel gives you user namespaces)
 #
 # Installs nothing: it needs cmake, the MinGW-w64 C++ compiler
 # (g++-mingw-w64-x86-64), Wine (Debian: wine and wine64) and, for the runs,

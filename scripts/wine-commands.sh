@@ -41,27 +41,29 @@ wine_winscard() {
   if [ "$major" -ge 9 ]; then echo wine; else echo bridge; fi
 }
 
-# private_tmp VIEW: makes /tmp, in this mount namespace, a tmpfs of its own
-# that shows every entry of the machine's /tmp again, bound back from VIEW
-# (an empty folder, where the machine's /tmp is bound first), but Wine's
+# private_tmp STAGING: makes /tmp, in this mount namespace, a tmpfs of its own
+# that shows every entry of the machine's /tmp again, bound back, but Wine's
 # server folders (Debian's wine-*, upstream's .wine-*). Wine makes its server
 # folder in /tmp (not in TMPDIR: Debian 13's wineserver aborts when that is
 # set), so the folder it makes here stays private to the namespace and goes
-# with it, while a clone, a build or a prefix under /tmp is still there.
+# with it, while a clone, a build or a prefix under /tmp is still there. The
+# new /tmp is put together at STAGING (an empty folder outside /tmp) and then
+# moved onto /tmp at once, so that no process of the namespace ever finds
+# /tmp half made.
 private_tmp() {
-  local view=$1 entry name
-  mount --rbind /tmp "$view" || return 1
-  mount -t tmpfs -o mode=1777,size=16m quillon-wine /tmp || return 1
-  for entry in "$view"/* "$view"/.[!.]* "$view"/..?*; do
+  local staging=$1 entry name
+  mount -t tmpfs -o mode=1777,size=16m quillon-wine "$staging" || return 1
+  for entry in /tmp/* /tmp/.[!.]* /tmp/..?*; do
     [ -e "$entry" ] || [ -L "$entry" ] || continue
     name=${entry##*/}
     case $name in wine-*|.wine-*) continue ;; esac
     if [ -L "$entry" ]; then
-      cp -P "$entry" "/tmp/$name"
+      cp -P "$entry" "$staging/$name"
     elif [ -d "$entry" ]; then
-      mkdir "/tmp/$name" && mount --rbind "$entry" "/tmp/$name"
+      mkdir "$staging/$name" && mount --rbind "$entry" "$staging/$name"
     else
-      : >"/tmp/$name" && mount --bind "$entry" "/tmp/$name"
+      : >"$staging/$name" && mount --bind "$entry" "$staging/$name"
     fi || echo "private_tmp: /tmp/$name not shown in Wine's private /tmp" >&2
   done
+  mount --move "$staging" /tmp
 }

@@ -56,14 +56,14 @@ fi
 # /tmp/wine-XXXXXX and notes its name in the prefix, file "wineserver",
 # removed below so that each user of the prefix makes its own; upstream
 # Wine uses /tmp/.wine-UID.
-# The scratch folder is a tmpfs on /run, private to the namespace too: it
-# holds the view of the machine's /tmp that private_tmp binds back, so it
-# must lie outside /tmp, where DIR may be.
+# The scratch folder is a tmpfs on /run, private to the namespace too: the
+# new /tmp is put together there, which must be outside /tmp (where DIR may
+# be).
 mount -t tmpfs -o mode=0755,size=16m make-prefix /run || die "cannot mount tmpfs on /run"
 scratch=/run/make-prefix
 mkdir -m 0700 "$scratch"
-mkdir "$scratch/host-tmp"
-private_tmp "$scratch/host-tmp" || die "cannot make a private /tmp"
+mkdir "$scratch/tmp"
+private_tmp "$scratch/tmp" || die "cannot make a private /tmp"
 mkdir -m 0700 "$scratch/home"
 export HOME=$scratch/home
 unset TMPDIR

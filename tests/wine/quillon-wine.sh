@@ -90,8 +90,8 @@ prepare() {
   mount -t overlay quillon-wine \
     -o "lowerdir=$template,upperdir=$state/prefix.upper,workdir=$state/prefix.work" "$WINEPREFIX" ||
     die "cannot mount an overlay of $template"
-  mkdir "$state/host-tmp"
-  private_tmp "$state/host-tmp" || die "cannot make a private /tmp"
+  mkdir "$state/tmp"
+  private_tmp "$state/tmp" || die "cannot make a private /tmp"
   # The persistent server; its output and input are not the tool's.
   "$wineserver" -p </dev/null >/dev/null 2>&1 9>&-
   touch "$state/ready"
