@@ -6,7 +6,8 @@
 #   bench/real_stack.sh BUILD_DIR [RUNS]
 #
 # BUILD_DIR is a build with -DQUILLON_BENCH=ON (quillon, quillon-vcard,
-# minimal_scan). In a private pcscd (scripts/pcsc-stack.sh; needs root) it
+# minimal_scan). In a private pcscd (scripts/pcsc-stack.sh: as root, or as
+# yourself in a user namespace) it
 #   1. checks that both send the same command sequence: the card logs every
 #      APDU of one run of each, and the two logs must match line for line;
 #   2. times each from start to exit with the card already present (seen by

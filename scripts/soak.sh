@@ -2,7 +2,7 @@
 # Soak run of the tool on the real stack: a private pcscd with the vpcd
 # driver and the virtual card, in namespaces of its own (pcsc-stack.sh).
 #
-#   scripts/soak.sh [--cycles N] [--seed S] [--port P] [BUILD_DIR]   (as root)
+#   scripts/soak.sh [--cycles N] [--seed S] [--port P] [BUILD_DIR]   (as root or yourself)
 #
 # For N cycles (default 500) a card without catalogue applications is put in
 # and pulled out at a random moment of its scan: the card killed, pcscd
