@@ -128,6 +128,9 @@ else()
   install(FILES ${quillon_changelog} DESTINATION ${CMAKE_INSTALL_DOCDIR})
 endif()
 install(FILES ${QUILLON_DOC_BUILD}/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# An example polkit rule for pcsc-lite built with polkit (Debian 13): the
+# README's Troubleshooting points to it.
+install(FILES ${QUILLON_DOC_SOURCE}/examples/pcsc-polkit.rules DESTINATION ${CMAKE_INSTALL_DOCDIR}/examples)
 
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 if(UNIX AND NOT APPLE)
@@ -137,15 +140,47 @@ else()
 endif()
 
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+# The package's architecture is the target's, not the build machine's
+# (which cpack asks dpkg for), so that a cross build makes
+# quillon_1.0_arm64.deb marked arm64. dpkg-architecture gives Debian's name
+# for the compiler's multiarch triplet (aarch64-linux-gnu: arm64,
+# arm-linux-gnueabihf: armhf, i386-linux-gnu with g++ -m32: i386); without
+# it, a map from the processor.
+set(quillon_deb_arch)
+find_program(QUILLON_DPKG_ARCHITECTURE dpkg-architecture)
+if(QUILLON_DPKG_ARCHITECTURE AND CMAKE_LIBRARY_ARCHITECTURE)
+  execute_process(
+    COMMAND ${QUILLON_DPKG_ARCHITECTURE} -t ${CMAKE_LIBRARY_ARCHITECTURE} -qDEB_HOST_ARCH
+    OUTPUT_VARIABLE quillon_deb_arch OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET
+    RESULT_VARIABLE quillon_status)
+  if(NOT quillon_status EQUAL 0)
+    set(quillon_deb_arch)
+  endif()
+endif()
+if(NOT quillon_deb_arch)
+  if(CMAKE_SYSTEM_PROCESSOR MATCHES "^(x86_64|AMD64|amd64)$")
+    set(quillon_deb_arch amd64)
+  elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(i[3-6]86|x86)$")
+    set(quillon_deb_arch i386)
+  elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(aarch64|arm64)$")
+    set(quillon_deb_arch arm64)
+  elseif(CMAKE_SYSTEM_PROCESSOR MATCHES "^(armv7.*|armhf|arm)$")
+    set(quillon_deb_arch armhf)
+  endif()
+endif()
+if(quillon_deb_arch)
+  set(CPACK_DEBIAN_PACKAGE_ARCHITECTURE ${quillon_deb_arch})
+endif()
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Vantrel <support@vantrel.invalid>")
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The synopsis line is CPACK_PACKAGE_DESCRIPTION_SUMMARY; this is the rest.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
   "Quillon watches the PC/SC smart-card readers, and for a card put into one
-it prints the card's ATR and then selects, one after another, each of the
-255 application identifiers (AIDs) of its built-in catalogue: payment
-schemes, identity documents, SIM, security domains, OpenPGP and more.
+it prints the card's ATR and then selects, one after another, the
+application identifier (AID) of each of the 255 entries of its built-in
+catalogue (252 AIDs: three of them stand for two applications each):
+payment schemes, identity documents, SIM, security domains, OpenPGP and more.
 For every application the card accepts it prints the AID, the name,
 description and vendor of the application and the card's serial number
 from its card production life-cycle data, and then it exits.
