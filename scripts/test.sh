@@ -18,9 +18,11 @@
 #     quillon.exe under Wine: its start with Wine's own WinSCard and no
 #     PC/SC service, and one scan of the virtual card compared with the
 #     Linux build's;
-#  6. the macOS build, checked first as it takes seconds: every product
-#     source and unit test compiled, syntax only, against stand-ins for the
-#     PCSC framework's headers (scripts/macos-check.sh).
+#  6. the macOS build, checked first as it is quick: every source that the
+#     default build compiles on macOS (the tool, the tests, the virtual
+#     card), taken from CMake configured for Darwin and compiled syntax
+#     only against stand-ins for the PCSC framework's headers
+#     (scripts/macos-check.sh).
 #  The last line is always the summary, `summary: N passed, N failed`: the
 #  CTest tests of both runs and one for each other check. A stage that fails
 #  ends the script with a non-zero status; the summary then counts it (or its
