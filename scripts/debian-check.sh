@@ -42,9 +42,9 @@
 #   - the way into the copy: trixie and later are entered with pivot_root,
 #     so that quser can make user namespaces there (the private PC/SC stacks
 #     run in one, with no root); older suites with chroot, where the kernel
-#     refuses them, so that the commands take their sudo way. Which of the
-#     two is checked, and the commands' lines that say which way they took
-#     are shown.
+#     refuses them, so that the commands take their sudo way. Whether quser
+#     can make a user namespace there is checked against the way taken, and
+#     the commands' lines that say which way they took are shown.
 # Everything runs in private mount and PID namespaces: what is mounted into
 # the copy (/proc, /sys, /dev, the package cache) and every process started
 # there end with this script. The logs stay in build-debian-SUITE/ of this
