@@ -11,10 +11,15 @@ for byte and checked; every line it writes ends in CR LF.
 
     e2e.py --quillon PATH --vcard PATH [--port N] [--keep DIR] CASE
     e2e.py --wine WRAPPER --quillon quillon.exe [--compare-with PATH] ... CASE
+    e2e.py --emulator "qemu-aarch64 -L /usr/aarch64-linux-gnu" --quillon PATH
+           --vcard NATIVE_VCARD [--compare-with NATIVE_QUILLON] ... CASE
 
 With --wine the tool is the Windows build, run through WRAPPER
 (tests/wine/quillon-wine.sh: Wine with its own WinSCard over pcsc-lite from
 Wine 9 on, with a test WinSCard that forwards to pcsc-lite on Wine 8).
+With --emulator the tool is a cross build for another architecture, run
+through that command (qemu-user, called explicitly: no binfmt handler); the
+stack and the virtual card stay native.
 With --compare-with, a case whose output is fixed by the card and
 the stack alone (SAME_BYTES) runs that other build (the Linux one) once more
 on the same card afterwards, and the two outputs must be the same bytes.
@@ -27,6 +32,7 @@ import argparse
 import os
 import random
 import re
+import shlex
 import signal
 import subprocess
 import sys
@@ -72,7 +78,7 @@ BASE = read_base()  # the rest are multiples of it
 class Limits:
     STEP = BASE  # pcscd, a card or the running tool does what the last step asked for
     # The tool started prints its banner, by the way it is run.
-    START = {"native": BASE, "valgrind": 3 * BASE, "wine": 4.5 * BASE}
+    START = {"native": BASE, "emulator": 2 * BASE, "valgrind": 3 * BASE, "wine": 4.5 * BASE}
     RUN = 3 * BASE  # a tool that has printed its banner ends by itself
     GRACE = BASE / 2  # a process told to stop (SIGTERM) ends before it is killed
     # Kept free at the end of the case's own limit (--limit, ctest's TIMEOUT)
@@ -631,6 +637,8 @@ class Case:
         limits the rest of the run (inf: only the case's own limit)."""
         if exe is None and self.opts.wine:
             how, prefix = "wine", (self.opts.wine,)
+        elif exe is None and self.opts.emulator:
+            how, prefix = "emulator", tuple(shlex.split(self.opts.emulator))
         elif valgrind:
             how, prefix = "valgrind", tuple(valgrind)
         else:
@@ -1353,6 +1361,8 @@ def parse_args(argv):
                    help="the case's own limit in seconds (ctest's TIMEOUT): every wait ends "
                         f"{Limits.CLEANUP:g} s before it at the latest")
     p.add_argument("--wine", help="run --quillon (the Windows build) through this wrapper (tests/wine/quillon-wine.sh)")
+    p.add_argument("--emulator", help="run --quillon (a cross build) through this command, split as the shell "
+                                      "would (qemu-user: \"qemu-aarch64 -L /usr/aarch64-linux-gnu\")")
     p.add_argument("--compare-with", help="another build of the tool (path) that must print the same bytes in the "
                                           "cases that fix the output (" + ", ".join(sorted(SAME_BYTES)) + ")")
     p.add_argument("case", choices=sorted(CASES))
@@ -1385,6 +1395,11 @@ def preflight(opts):
             continue
         if not os.access(path, os.X_OK):
             problems.append(f"{what} not executable: {path}")
+    # A cross build's quillon runs only through its emulator.
+    if opts.emulator is not None:
+        emulator = (shlex.split(opts.emulator) or [""])[0]
+        if not any(os.access(os.path.join(d, emulator), os.X_OK) for d in ["", *os.environ.get("PATH", "").split(":")]):
+            problems.append(f"emulator not found: {emulator!r} (Debian: qemu-user)")
     if problems:
         print("e2e: FAIL: " + "; ".join(problems))
         sys.exit(1)
