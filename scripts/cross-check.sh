@@ -49,20 +49,21 @@ passed=0
 failed=0
 start=$SECONDS
 
-finish() {
-  local status=$? left
-  [ "$status" -ne 0 ] || return 0
-  [ "$failed" -gt 0 ] || failed=1
-  echo "cross-check $arch: FAILED at stage: ${stages[$stage]}" >&2
-  left=("${stages[@]:$((stage + 1))}")
-  if [ "${#left[@]}" -gt 0 ]; then
-    printf -v left_list '%s, ' "${left[@]}"
-    echo "cross-check $arch: not run: ${left_list%, }" >&2
+# On a failure: the stage that failed, those not run, and the summary with
+# the failure counted.
+on_failure() {
+  local status=$? rest='' i
+  if [ "$status" -ne 0 ]; then
+    failed=$((failed > 0 ? failed : 1))
+    echo "cross-check $arch: FAILED at stage: ${stages[stage]}" >&2
+    for ((i = stage + 1; i < ${#stages[@]}; i++)); do
+      rest+="${rest:+, }${stages[i]}"
+    done
+    [ -z "$rest" ] || echo "cross-check $arch: not run: $rest" >&2
+    echo "summary: $passed passed, $failed failed"
   fi
-  echo "summary: $passed passed, $failed failed"
-  exit "$status"
 }
-trap finish EXIT
+trap on_failure EXIT
 
 run_as_root() {
   if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
