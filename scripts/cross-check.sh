@@ -31,7 +31,8 @@
 # script with a non-zero status; the summary then counts it (or its failed
 # tests), and the line before it names the stage and those not run.
 set -euo pipefail
-cd "$(dirname "$0")/.."
+root=$(cd "$(dirname "$0")/.." && pwd)
+cd "$root"
 
 arch=${1:-}
 case $arch in
@@ -44,46 +45,12 @@ esac
 
 stages=("installing the packages" "native build" "cross build" "unit and whole-program tests under $qemu"
         "end-to-end tests under $qemu" "package check")
-stage=0
-passed=0
-failed=0
+stages_name="cross-check $arch"
 start=$SECONDS
-
-# On a failure: the stage that failed, those not run, and the summary with
-# the failure counted.
-on_failure() {
-  local status=$? rest='' i
-  if [ "$status" -ne 0 ]; then
-    failed=$((failed > 0 ? failed : 1))
-    echo "cross-check $arch: FAILED at stage: ${stages[stage]}" >&2
-    for ((i = stage + 1; i < ${#stages[@]}; i++)); do
-      rest+="${rest:+, }${stages[i]}"
-    done
-    [ -z "$rest" ] || echo "cross-check $arch: not run: $rest" >&2
-    echo "summary: $passed passed, $failed failed"
-  fi
-}
-trap on_failure EXIT
-
-run_as_root() {
-  if [ "$(id -u)" -eq 0 ]; then "$@"; else sudo "$@"; fi
-}
-
-# tests LOG ARGS...: ctest with ARGS, its output also in LOG. Its closing
-# line, "N% tests passed, F tests failed out of T", gives the counts; a
-# failed test, or no such line, ends the script.
-tests() {
-  local log=$1 status=0 closing words
-  shift
-  ctest "$@" 2>&1 | tee "$log" || status=$?
-  closing=$(grep -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+$' "$log" | tail -n 1) || true
-  [ -n "$closing" ] || exit 1
-  read -r -a words <<<"$closing"  # N% tests passed, F tests failed out of T
-  passed=$((passed + words[8] - words[3]))
-  failed=$((failed + words[3]))
-  [ "$status" -eq 0 ] && [ "${words[3]}" -eq 0 ] || exit 1
-  counted=${words[8]}
-}
+# shellcheck source-path=SCRIPTDIR source=privileges.sh
+. "$root/scripts/privileges.sh"
+# shellcheck source-path=SCRIPTDIR source=stages.sh
+. "$root/scripts/stages.sh"
 
 jobs=$(nproc 2>/dev/null || echo 2)
 
@@ -97,11 +64,11 @@ fi
 if ! compgen -G "/var/lib/apt/lists/*_binary-${arch}_Packages*" >/dev/null; then
   run_as_root apt-get -q -o DPkg::Lock::Timeout=600 update
 fi
-run_as_root env DEBIAN_FRONTEND=noninteractive apt-get -q -o DPkg::Lock::Timeout=600 install -y \
+DEBIAN_FRONTEND=noninteractive run_as_root apt-get -q -o DPkg::Lock::Timeout=600 install -y \
   --no-install-recommends cmake pkg-config g++ libpcsclite-dev pcscd python3 util-linux iproute2 \
   dpkg-dev lintian devscripts "crossbuild-essential-$arch" qemu-user \
   "libpcsclite-dev:$arch" "libgtest-dev:$arch" "libstdc++6:$arch"
-stage=$((stage + 1))
+done_step
 
 echo "== native build: the virtual card and the build to compare with"
 if [ -f build-test/CMakeCache.txt ]; then
@@ -111,7 +78,7 @@ else
   cmake -S . -B "$native" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLON_TESTS=OFF -DCMAKE_COMPILE_WARNING_AS_ERROR=ON
 fi
 cmake --build "$native" -j"$jobs" --target quillon quillon-vcard
-stage=$((stage + 1))
+done_step
 
 echo "== cross build for $arch in build-$arch"
 build_start=$SECONDS
@@ -120,26 +87,24 @@ cmake -S . -B "build-$arch" -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/linux-$arch.cmake
   -DCMAKE_COMPILE_WARNING_AS_ERROR=ON -DQUILLON_TESTS=ON -DQUILLON_E2E_HOST_BUILD="$PWD/$native"
 cmake --build "build-$arch" -j"$jobs"
 build_time=$((SECONDS - build_start))
-stage=$((stage + 1))
+done_step
 
 unit_start=$SECONDS
-tests "build-$arch/ctest-unit.log" --test-dir "build-$arch" -L unit -j"$jobs" --output-on-failure
-unit_count=$counted unit_time=$((SECONDS - unit_start))
-stage=$((stage + 1))
+run_ctest "build-$arch/ctest-unit.log" --test-dir "build-$arch" -L unit -j"$jobs" --output-on-failure
+unit_count=$ctest_total unit_time=$((SECONDS - unit_start))
 
 e2e_start=$SECONDS
-tests "build-$arch/ctest-e2e.log" --test-dir "build-$arch" -L e2e -j"$jobs" --output-on-failure
-e2e_count=$counted e2e_time=$((SECONDS - e2e_start))
-stage=$((stage + 1))
+run_ctest "build-$arch/ctest-e2e.log" --test-dir "build-$arch" -L e2e -j"$jobs" --output-on-failure
+e2e_count=$ctest_total e2e_time=$((SECONDS - e2e_start))
 
 echo "== package for $arch"
 package_start=$SECONDS
 scripts/package-check.sh --toolchain "cmake/linux-$arch.cmake" "build-pkg-$arch"
-passed=$((passed + 1))
+done_check
 package_time=$((SECONDS - package_start))
 deb=(build-pkg-"$arch"/quillon_*.deb)
 
 echo "cross-check $arch: built for $triplet in $build_time s; under $qemu: $unit_count unit and whole-program" \
   "tests in $unit_time s, $e2e_count end-to-end cases in $e2e_time s (native: $native); ${deb[0]}," \
   "Architecture: $(dpkg-deb -f "${deb[0]}" Architecture), checked in $package_time s; all in $((SECONDS - start)) s"
-echo "summary: $passed passed, 0 failed"
+stages_end

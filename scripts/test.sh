@@ -53,55 +53,9 @@ fi
 stages=("installing the packages" "shellcheck" "macOS build check" "Windows build"
         "build" "unit, whole-program and end-to-end tests" "sanitizer build" "tests under the sanitizers"
         "fuzzing the card command layer" "fuzzing whole sessions" "Debian package check" "Windows check")
-stage=0
-passed=0
-failed=0
-
-# begin NAME: the next stage is NAME, which must be the next of the list.
-begin() {
-  [ "${stages[$stage]}" = "$1" ] || { echo "test.sh: stage '$1' is not next in the list" >&2; exit 2; }
-}
-# done_check: the current stage, a check of its own, passed.
-done_check() { passed=$((passed + 1)); stage=$((stage + 1)); }
-# done_step: the current stage, a step that other stages need, is done.
-done_step() { stage=$((stage + 1)); }
-
-# On any exit but success, the files made as root in another user's clone
-# go back to that user (a success does that before its summary), and the
-# summary of what ran, with the failure counted, is the last line.
-on_exit() {
-  local status=$? left
-  [ "$status" -ne 0 ] || return 0
-  give_back_clone "$root"
-  [ "$failed" -gt 0 ] || failed=1
-  left=("${stages[@]:$((stage + 1))}")
-  echo "test.sh: FAILED at stage: ${stages[$stage]}" >&2
-  if [ "${#left[@]}" -gt 0 ]; then
-    printf -v left_list '%s, ' "${left[@]}"
-    echo "test.sh: not run: ${left_list%, }" >&2
-  fi
-  echo "summary: $passed passed, $failed failed"
-  exit "$status"
-}
-trap on_exit EXIT
-
-# run_ctest LOG ARGS...: ctest with ARGS, its output also in LOG; counts its
-# passed and failed tests from its closing line, and fails when any failed.
-run_ctest() {
-  local log=$1 status=0 counts
-  shift
-  ctest "$@" 2>&1 | tee "$log" || status=$?
-  counts=$(sed -n 's/^[0-9]*% tests passed, \([0-9]*\) tests\{0,1\} failed out of \([0-9]*\)$/\1 \2/p' "$log" | tail -n 1)
-  if [ -n "$counts" ]; then
-    read -r ctest_failed ctest_total <<<"$counts"
-    passed=$((passed + ctest_total - ctest_failed))
-    failed=$((failed + ctest_failed))
-  fi
-  if [ "$status" -ne 0 ] || [ -z "$counts" ] || [ "$ctest_failed" -ne 0 ]; then
-    exit 1
-  fi
-  stage=$((stage + 1))
-}
+stages_name=test.sh
+# shellcheck source-path=SCRIPTDIR source=stages.sh
+. "$root/scripts/stages.sh"
 
 begin "installing the packages"
 scripts/install-deps.sh --test
@@ -199,5 +153,4 @@ begin "Windows check"
 scripts/windows-check.sh build-win build-test
 done_check
 
-give_back_clone "$root"
-echo "summary: $passed passed, 0 failed"
+stages_end
