@@ -159,8 +159,9 @@ cp -a "$base" "$copy"
 commit=$(git -C "$root" rev-parse HEAD)
 # root's clone, from which the checks list the service's readers, and a
 # bundle of the commit for quser to clone from (a bundle, as git refuses to
-# clone another user's folder).
-git clone -q "$root" "$copy/root/quillon"
+# clone another user's folder). The clone copies its objects rather than
+# link them: what the copy does to its files never reaches this clone's.
+git clone -q --no-hardlinks "$root" "$copy/root/quillon"
 git -C "$copy/root/quillon" checkout -q "$commit"
 git -C "$copy/root/quillon" bundle create -q "$copy/var/tmp/quillon.bundle" HEAD
 chmod 644 "$copy/var/tmp/quillon.bundle"
