@@ -422,6 +422,9 @@ check $ok "the system's pcscd lists the same readers after the demo"
 ways() {
   grep -a -i -E 'user namespace|through sudo' "$logs/$1.out" 2>/dev/null | tr -d '\r' | awk '!seen[$0]++' |
     sed "s/^/$check_name: $1 says: /" || true
+  if [ -f "$logs/$1.out" ] && ! grep -a 'through sudo' "$logs/$1.out" | grep -a -q -v '^(install-deps.sh: '; then
+    note "$1: sudo for the package installs only"
+  fi
 }
 ways demo
 
