@@ -26,13 +26,18 @@
 #     not taken) is cloned into ~/quillon and, for the test command, from
 #     there into /tmp/quillon-quser, which shows that a clone under /tmp
 #     works too; `scripts/demo.sh` runs in the first and `scripts/test.sh` in
-#     the second.
+#     the second. Between the two (not with --demo-only), the README's
+#     "Building from source" steps are run in the demo's clone as the user
+#     types them after the demo: its shell blocks, one after the other, with
+#     apt's question answered yes.
 # The checks, each counted in the summary:
 #   - the service and quser: on a release whose pcscd uses polkit,
 #     `scripts/readers.py card` run as quser says that the service refuses
 #     quser, and so does the demo; on one without, the service answers quser
 #     (no reader);
 #   - the demo prints the virtual card's report (its three blocks);
+#   - the README's build-from-source steps end with CTest's line for every
+#     test passed (none found is a failure: the tests must be built);
 #   - the test command ends with `summary: N passed, 0 failed` (its own
 #     counts are added to this script's);
 #   - after each command, every file in its clone belongs to quser;
@@ -278,6 +283,19 @@ case ${1:-} in
     readers after-demo
     foreign demo "$demo_clone"
     ;;
+  readme)
+    # The shell blocks of the README's "Building from source" section.
+    awk '/^## Building from source/ { on = 1; next } on && /^## / { exit }
+         on && /^```sh$/ { code = 1; next } code && /^```$/ { code = 0; next } code' \
+      "$demo_clone/README.md" >/var/tmp/readme-steps.sh
+    chmod 644 /var/tmp/readme-steps.sh
+    cp /var/tmp/readme-steps.sh "$out/readme-steps.sh"
+    # The user answers apt's "Do you want to continue?" with yes.
+    echo 'APT::Get::Assume-Yes "true";' >/etc/apt/apt.conf.d/90quillon-check
+    run_timed readme "$2" "$demo_clone" bash -e /var/tmp/readme-steps.sh
+    rm -f /etc/apt/apt.conf.d/90quillon-check
+    foreign readme "$demo_clone"
+    ;;
   test)
     run_timed test "$2" "$test_clone" scripts/test.sh
     readers after-test
@@ -330,6 +348,7 @@ inner() {
 }
 inner setup || exit 1
 inner demo "$demo_limit"
+[ "$demo_only" = 1 ] || inner readme "$demo_limit"
 [ "$demo_only" = 1 ] || inner test "$test_limit"
 inner restart
 OUTER
@@ -429,6 +448,19 @@ ways() {
 ways demo
 
 if [ "$demo_only" = 0 ]; then
+  # The README's build-from-source steps after the demo: the tests built and
+  # run, every one passed.
+  status=$(cat "$logs/readme.status" 2>/dev/null || echo none)
+  closing=$(grep -a -E '^[0-9]+% tests passed, [0-9]+ tests? failed out of [0-9]+$' "$logs/readme.out" 2>/dev/null |
+    tail -n 1 || true)
+  if [ "$status" = 0 ] && [[ $closing =~ ^100%\ tests\ passed,\ 0\ tests\ failed\ out\ of\ [1-9] ]]; then
+    check 0 "README's build from source, typed after the demo: $closing, in $(cat "$logs/readme.time") s"
+  else
+    tail -n 40 "$logs/readme.out" >&2 2>/dev/null || true
+    check 1 "README's build from source: status $status, CTest's line '${closing:-none}' (steps: $logs/readme-steps.sh)"
+  fi
+  owned_by_user readme /home/quser/quillon
+
   # The test command: its last line, whose counts add to this script's.
   status=$(cat "$logs/test.status" 2>/dev/null || echo none)
   last=$(tail -n 1 "$logs/test.out" 2>/dev/null || true)

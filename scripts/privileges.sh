@@ -10,7 +10,13 @@ run_as_root() {
     "$@"
     return
   fi
-  echo "(${0##*/}: as root, through sudo: $*)" >&2
+  local shown=() word
+  # The command as it is run, up to a script given inline (bash -c '…').
+  for word in "$@"; do
+    case $word in *$'\n'*) shown+=("…"); break ;; esac
+    shown+=("$word")
+  done
+  echo "(${0##*/}: as root, through sudo: ${shown[*]})" >&2
   sudo env ${DEBIAN_FRONTEND:+DEBIAN_FRONTEND="$DEBIAN_FRONTEND"} "$@"
 }
 

@@ -48,6 +48,10 @@ if [ "$(id -u)" -ne 0 ] && ! scripts/pcsc-stack.sh access >/dev/null; then
     "given back to $(id -un) at the end"
   exec sudo env ${CI:+CI="$CI"} "$root/scripts/test.sh" "$@"
 fi
+if [ "$(id -u)" -ne 0 ]; then
+  echo "(test.sh: run as $(id -un): sudo for the package installs only; the private PC/SC stacks run as" \
+    "$(id -un), in user namespaces)"
+fi
 
 # The stages in order, as the summary names them.
 stages=("installing the packages" "shellcheck" "macOS build check" "Windows build"
