@@ -33,12 +33,14 @@ if [ "${QUILLON_MAKE_PREFIX_INNER:-}" != 1 ]; then
     echo "make-prefix: $dir is ready ($version)"
     exit 0
   fi
+  # Root, or an ordinary user in a user namespace, as the private stacks
+  # run (the stack script tells which).
   user_ns=()
-  if [ "$(id -u)" != 0 ]; then
-    unshare --user --map-root-user true 2>/dev/null ||
-      die "needs root here: this kernel refuses user namespaces to $(id -un) (run it with sudo)"
-    user_ns=(--user --map-root-user)
-  fi
+  case $("$(dirname "$0")/../../scripts/pcsc-stack.sh" access) in
+    root) ;;
+    userns) user_ns=(--user --map-root-user) ;;
+    *) die "needs root here: this kernel refuses user namespaces to $(id -un) (run it with sudo)" ;;
+  esac
   dir=$(mkdir -p "$(dirname "$dir")" && cd "$(dirname "$dir")" && pwd -P)/$(basename "$dir")
   rm -rf "$dir" "$dir.new"
   start=$SECONDS
