@@ -86,12 +86,16 @@ stack_access() {
 }
 
 # Writes the reader configuration for vpcd on port $2 into directory $1,
-# with friendly name $3.
+# with friendly name $3. The driver is named by its link in the stack's
+# scratch folder (made below), never by its own path: pcscd takes a value
+# that is not in double quotes only when it holds nothing but letters,
+# digits and =/-._@: (and strips no quotes from it), so a clone in a folder
+# named with a space, a '+' or a non-ASCII letter would stop it.
 write_reader_conf() {
   cat >"$1/vpcd" <<EOF
 FRIENDLYNAME "$3"
 DEVICENAME   /dev/null:$2
-LIBPATH      $VPCD_DRIVER
+LIBPATH      $PCSC_STACK_DIR/libifdvpcd.so
 CHANNELID    $2
 EOF
 }
@@ -210,6 +214,8 @@ if [ -z "${PCSC_STACK_INNER:-}" ]; then
   command -v ip >/dev/null || die "ip not found (iproute2)"
   command -v pcscd >/dev/null || die "pcscd not found"
   VPCD_DRIVER=$(vpcd_driver) || die "no vpcd driver (scripts/install-deps.sh unpacks one into build-vpcd/)"
+  # Its full path, for the link in the stack's scratch folder.
+  VPCD_DRIVER=$(readlink -f -- "$VPCD_DRIVER") || die "cannot resolve the vpcd driver's path"
   export VPCD_DRIVER
   # This script runs again as the first process of a new PID namespace: when
   # it ends, the kernel ends everything else in there. unshare ignores TERM
@@ -244,6 +250,9 @@ mount -t tmpfs -o mode=0755,size=1m pcsc-stack /run || die "cannot mount tmpfs o
 mkdir -p /run/pcscd "$PCSC_STACK_DIR" || die "cannot create the folders in /run"
 mount -t tmpfs -o mode=0700,size=64m pcsc-stack "$PCSC_STACK_DIR" || die "cannot mount tmpfs on $PCSC_STACK_DIR"
 
+# The driver as pcscd's configuration names it: a link whose path pcscd
+# accepts whatever folder the clone lies in (see write_reader_conf).
+ln -s -- "$VPCD_DRIVER" "$PCSC_STACK_DIR/libifdvpcd.so" || die "cannot link the vpcd driver into $PCSC_STACK_DIR"
 PCSC_STACK_CONF=$PCSC_STACK_DIR/reader.conf.d
 mkdir "$PCSC_STACK_CONF"
 write_reader_conf "$PCSC_STACK_CONF" "$port" "$reader_name"
