@@ -13,7 +13,10 @@ A service that refuses this user (pcsc-lite built with polkit: Debian 13
 and later allow only root and the active local session, not a login over
 SSH) is told apart from a missing one, with what to do.
 
-Reader names are printed in UTF-8, with bytes that are not UTF-8 replaced."""
+Reader names are printed in UTF-8, with bytes that are not UTF-8 replaced,
+and each control character (C0, DEL, C1) shown as '?', as the tool shows
+them: a reader's name comes from its driver or a USB device's product
+string, and must not drive the terminal."""
 import ctypes
 import ctypes.util
 import getpass
@@ -124,8 +127,12 @@ class Service:
             raise OSError(refused("org.debian.pcsc-lite.access_card"))
 
 
+# C0 controls, DEL and C1 controls (U+0080..U+009F), each shown as '?'.
+CONTROLS = {code: "?" for code in [*range(0x20), *range(0x7F, 0xA0)]}
+
+
 def shown(name):
-    return name.decode("utf-8", "replace")
+    return name.decode("utf-8", "replace").translate(CONTROLS)
 
 
 def main(argv):
