@@ -3,11 +3,15 @@
 # project's summary line, `summary: N passed, N failed` (test.sh,
 # cross-check.sh). Before sourcing it, the script sets `stages` (the stage
 # names in order), `stages_name` (its own name in the lines below) and
-# `root` (the clone), and sources privileges.sh. The EXIT trap is set here.
+# `root` (the clone), and sources privileges.sh. The EXIT and INT traps are
+# set here.
 # shellcheck disable=SC2154  # stages, stages_name and root are the sourcing script's
 stage=0
 passed=0
 failed=0
+# Temporary folders that the script makes (stages_temp+=(DIR)): removed on
+# every exit, whatever ends the script.
+stages_temp=()
 
 # begin NAME: the next stage is NAME, which must be the next of the list.
 begin() {
@@ -45,11 +49,13 @@ stages_end() {
   echo "summary: $passed passed, 0 failed"
 }
 
-# On any exit but success, the files made as root in another user's clone
-# go back to that user, and the summary of what ran, with the failure
-# counted, is the last line, after the stage that failed and those not run.
+# On any exit the temporary folders go. On any exit but success, the files
+# made as root in another user's clone go back to that user, and the summary
+# of what ran, with the failure counted, is the last line, after the stage
+# that failed and those not run.
 stages_on_exit() {
   local status=$? left left_list
+  [ "${#stages_temp[@]}" -eq 0 ] || rm -rf -- "${stages_temp[@]}"
   [ "$status" -ne 0 ] || return 0
   give_back_clone "$root"
   [ "$failed" -gt 0 ] || failed=1
@@ -63,3 +69,6 @@ stages_on_exit() {
   exit "$status"
 }
 trap stages_on_exit EXIT
+# Ctrl-C ends the script with status 130 through the EXIT trap, and so with
+# the summary (the commands it runs get the terminal's SIGINT themselves).
+trap 'exit 130' INT

@@ -26,7 +26,9 @@
 #  The last line is always the summary, `summary: N passed, N failed`: the
 #  CTest tests of both runs and one for each other check. A stage that fails
 #  ends the script with a non-zero status; the summary then counts it (or its
-#  failed tests), and the line before it names the stage and those not run.
+#  failed tests), and the line before it names the stage and those not run:
+#  so too when it stops at its start, at a build folder that holds another
+#  user's files (with the command that mends it) or at a sudo that failed.
 #
 # Run it as yourself: it asks sudo for the package installs only; the
 # private PC/SC stacks of the end-to-end tests and checks run as you, in
@@ -40,26 +42,40 @@ cd "$root"
 
 # shellcheck source-path=SCRIPTDIR source=privileges.sh
 . "$root/scripts/privileges.sh"
+
+# The stages in order, as the summary names them.
+stages=("checking the build folders and root access" "installing the packages" "shellcheck"
+        "macOS build check" "Windows build" "build" "unit, whole-program and end-to-end tests"
+        "sanitizer build" "tests under the sanitizers" "fuzzing the card command layer" "fuzzing whole sessions"
+        "Debian package check" "Windows check")
+stages_name=test.sh
+# shellcheck source-path=SCRIPTDIR source=stages.sh
+. "$root/scripts/stages.sh"
+
+# A build folder that holds another user's files fails the command at once,
+# rather than after minutes of work. Where the kernel refuses this user a
+# user namespace, the whole command runs again as root through sudo, and
+# that run prints the summary. sudo is tried first, so that a refusal ends
+# the command here, with the summary; the run then takes sudo's remembered
+# credentials (sudo remembers them for a while by default).
+begin "checking the build folders and root access"
 build_folders=(build-test build-asan build-fuzz build-pkg build-pkg-again build-win build-win-again build-macos build-vpcd)
 check_own_files "$root" "${build_folders[@]}" || exit 2
 if [ "$(id -u)" -ne 0 ] && ! scripts/pcsc-stack.sh access >/dev/null; then
   echo "test.sh: this kernel refuses user namespaces to $(id -un), and the end-to-end tests and checks need" \
     "one or root: running the whole test command as root, through sudo; the files it makes here are" \
     "given back to $(id -un) at the end"
+  if ! sudo true; then
+    echo "test.sh: sudo did not run a command as root, which the test command needs here" >&2
+    exit 1
+  fi
   exec sudo env ${CI:+CI="$CI"} "$root/scripts/test.sh" "$@"
 fi
 if [ "$(id -u)" -ne 0 ]; then
   echo "(test.sh: run as $(id -un): sudo for the package installs only; the private PC/SC stacks run as" \
     "$(id -un), in user namespaces)"
 fi
-
-# The stages in order, as the summary names them.
-stages=("installing the packages" "shellcheck" "macOS build check" "Windows build"
-        "build" "unit, whole-program and end-to-end tests" "sanitizer build" "tests under the sanitizers"
-        "fuzzing the card command layer" "fuzzing whole sessions" "Debian package check" "Windows check")
-stages_name=test.sh
-# shellcheck source-path=SCRIPTDIR source=stages.sh
-. "$root/scripts/stages.sh"
+done_step
 
 begin "installing the packages"
 scripts/install-deps.sh --test
@@ -143,9 +159,9 @@ cmake --build build-fuzz -j"$jobs" --target quillon_fuzz_card quillon_fuzz_sessi
 run_fuzzer build-fuzz/fuzz_card.log quillon_fuzz_card -runs=200000 -max_len=4096 -artifact_prefix=build-fuzz/
 begin "fuzzing whole sessions"
 session_corpus=$(mktemp -d)
+stages_temp+=("$session_corpus")
 run_fuzzer build-fuzz/fuzz_session.log quillon_fuzz_session -runs=8000 -max_total_time=60 -max_len=4096 -timeout=10 \
   -artifact_prefix=build-fuzz/ "$session_corpus" tests/fuzz/corpus_session
-rm -rf "$session_corpus"
 
 echo "== Debian package"
 begin "Debian package check"
