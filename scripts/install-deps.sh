@@ -26,8 +26,17 @@ if [ "${1:-}" = "--test" ]; then
              lintian devscripts shellcheck debootstrap)
 fi
 
-# Run with sudo in a user's clone, build-vpcd/ is given back to that user.
-trap 'give_back_clone "$root"' EXIT
+# On every exit the download folder goes, and so does a half-made
+# build-vpcd.new.*; run with sudo in a user's clone, whatever root made
+# there is given back to that user.
+download=
+unpacked=
+cleanup() {
+  [ -z "$download" ] || rm -rf -- "$download"
+  [ -z "$unpacked" ] || as_clone_owner "$root" rm -rf -- "$root/$unpacked"
+  give_back_clone "$root"
+}
+trap cleanup EXIT
 
 export DEBIAN_FRONTEND=noninteractive
 echo "(install-deps: installing ${#packages[@]} Debian packages and what they need, as root:" \
@@ -48,9 +57,21 @@ else
   # apt's download user cannot write into a folder of root's: the download
   # runs as the caller, who owns the folder.
   (cd "$download" && apt-get -q -o APT::Sandbox::User="$(id -un)" download vsmartcard-vpcd)
-  rm -rf "$vpcd_dir"
-  dpkg-deb -x "$download"/vsmartcard-vpcd_*.deb "$vpcd_dir"
-  rm -rf "$download"
+  # The package is unpacked as the clone's owner (root only in a clone of
+  # root's), into a new folder that then takes build-vpcd's place: whatever
+  # link stands in the clone, nothing is written or removed where that user
+  # could not. Files left there as root by an older run go back to the user
+  # first.
+  chmod 755 "$download"
+  give_back_clone "$root"
+  unpacked=$(as_clone_owner "$root" mktemp -d "$root/build-vpcd.new.XXXXXX")
+  unpacked=${unpacked##*/}
+  as_clone_owner "$root" dpkg-deb -x "$download"/vsmartcard-vpcd_*.deb "$root/$unpacked"
+  as_clone_owner "$root" rm -rf -- "$vpcd_dir"
+  as_clone_owner "$root" mv -T -- "$root/$unpacked" "$vpcd_dir"
+  unpacked=
+  rm -rf -- "$download"
+  download=
   driver=$(vpcd_driver) || { echo "install-deps: no vpcd driver in $vpcd_dir" >&2; exit 1; }
   echo "vpcd driver: $driver (from Debian's vsmartcard-vpcd, unpacked here, not installed)"
 fi
