@@ -23,10 +23,12 @@
 #     SSH); the service's readers are listed as root;
 #   - as quser (runuser, the PATH of an ordinary user's login, no standard
 #     input): the commit checked out here (HEAD; changes not committed are
-#     not taken) is cloned into ~/quillon and, for the test command, from
-#     there into /tmp/quillon-quser, which shows that a clone under /tmp
-#     works too; `scripts/demo.sh` runs in the first and `scripts/test.sh` in
-#     the second. Between the two (not with --demo-only), the README's
+#     not taken) is cloned into "~/My Cards+ü/quillon" and, for the test
+#     command, from there into "/tmp/My Cards+ü/quillon-quser", which shows
+#     that a clone under /tmp works too, and that both work in a folder
+#     whose name holds a space, a '+' and a non-ASCII letter;
+#     `scripts/demo.sh` runs in the first and `scripts/test.sh` in the
+#     second. Between the two (not with --demo-only), the README's
 #     "Building from source" steps are run in the demo's clone as the user
 #     types them after the demo: its shell blocks, one after the other, with
 #     apt's question answered yes.
@@ -50,10 +52,13 @@
 #     refuses them, so that the commands take their sudo way. Whether quser
 #     can make a user namespace there is checked against the way taken, and
 #     the commands' lines that say which way they took are shown.
-# Everything runs in private mount and PID namespaces: what is mounted into
-# the copy (/proc, /sys, /dev, the package cache) and every process started
-# there end with this script. The logs stay in build-debian-SUITE/ of this
-# clone, owned by the clone's owner. The last line is
+# Everything runs in private mount and PID namespaces, debootstrap too: what
+# is mounted into the base it makes or into the copy (/proc, /sys, /dev, the
+# package cache) and every process started there end with this script, or
+# with debootstrap, however it ends; none of it is ever mounted in the
+# machine's own mount namespace. The logs are written in the cache folder
+# and, at the end, copied into build-debian-SUITE/ of this clone by the
+# clone's owner (so that root writes nothing there). The last line is
 # `summary: N passed, N failed`.
 #
 # Cache folder: $QUILLON_DEBIAN_CHECK_CACHE, default /var/cache/quillon-debian-check.
@@ -74,7 +79,9 @@ for arg in "$@"; do
 done
 case $suite in ''|*[!a-z]*) echo "debian-check: bad suite name '$suite'" >&2; exit 2 ;; esac
 cache=${QUILLON_DEBIAN_CHECK_CACHE:-/var/cache/quillon-debian-check}
-logs=$root/build-debian-$suite
+# The logs as the run writes them (root's), and where they end up.
+logs=$cache/$suite.logs
+logs_dest=$root/build-debian-$suite
 base=$cache/$suite.base
 copy=$cache/$suite.copy
 debs=$cache/$suite.debs
@@ -90,6 +97,8 @@ esac
 
 # shellcheck source-path=SCRIPTDIR source=check-output.sh
 . "$root/scripts/check-output.sh"
+# shellcheck source-path=SCRIPTDIR source=privileges.sh
+. "$root/scripts/privileges.sh"
 check_name="debian-check $suite"
 
 # The limits of the two commands in the copy: a first run downloads and
@@ -100,13 +109,25 @@ test_limit=3000
 passed=0
 failed=0
 copy_made=0
-# finish STATUS: the copy goes, the logs go to the clone's owner, and the
-# summary is the last line.
+# publish_logs: the logs go into the clone, unpacked there by the clone's
+# owner from root's copy, and leave the cache folder.
+publish_logs() {
+  # shellcheck disable=SC2016  # the inline script's own arguments
+  if (cd "$logs" && tar -cf - .) |
+    as_clone_owner "$root" bash -c 'rm -rf -- "$1" && mkdir -- "$1" && tar -C "$1" -xf -' _ "$logs_dest"; then
+    rm -rf -- "$logs"
+  else
+    echo "$check_name: the logs could not be copied into $logs_dest; they stay in $logs" >&2
+    return 1
+  fi
+}
+# finish STATUS: the copy goes, the logs go into the clone, and the summary
+# is the last line.
 finish() {
   local status=$1
   if [ "$copy_made" = 1 ]; then remove_copy || status=1; fi
   note "done in $((SECONDS - start)) s"
-  if [ -d "$logs" ]; then chown -R --reference="$root" "$logs" || status=1; fi
+  if [ -d "$logs" ]; then publish_logs || status=1; fi
   if [ "$status" -ne 0 ] && [ "$failed" -eq 0 ]; then failed=1; fi
   echo "summary: $passed passed, $failed failed"
   exit "$status"
@@ -137,11 +158,14 @@ if [ -f "$base/.quillon-base" ] && [ -z "$(find "$base/.quillon-base" -mtime +6)
   note "base: $base (made $(cat "$base/.quillon-base"))"
 else
   note "base: making a minimal $suite system from $mirror"
-  rm -rf "$base.new"
-  debootstrap --variant=minbase "$suite" "$base.new" "$mirror" >"$logs/debootstrap.log" 2>&1 ||
+  rm -rf --one-file-system "$base.new"
+  # debootstrap mounts /proc and /sys in the system it makes: in a mount
+  # namespace of its own they go with it, even when it is killed mid-way.
+  unshare --mount --propagation private --pid --fork --kill-child --mount-proc \
+    debootstrap --variant=minbase "$suite" "$base.new" "$mirror" >"$logs/debootstrap.log" 2>&1 ||
     { tail -n 30 "$logs/debootstrap.log" >&2; fail "debootstrap of $suite failed"; }
   date -u '+%Y-%m-%d %H:%M UTC' >"$base.new/.quillon-base"
-  rm -rf "$base"
+  rm -rf --one-file-system "$base"
   mv "$base.new" "$base"
   note "base made in $((SECONDS - start)) s"
 fi
@@ -155,7 +179,7 @@ remove_copy() {
       echo "$check_name: something is still mounted in $copy; left in place" >&2
       return 1
     fi
-    rm -rf "$copy"
+    rm -rf --one-file-system "$copy"
   fi
 }
 remove_copy || fail "cannot remove the copy of an earlier run"
@@ -183,9 +207,12 @@ mkdir -p "$out"
 export DEBIAN_FRONTEND=noninteractive
 user=quser
 home=/home/$user
-# The clones: the demo's under the user's home, the test command's under /tmp.
-demo_clone=$home/quillon
-test_clone=/tmp/quillon-$user
+# The clones: the demo's under the user's home, the test command's under
+# /tmp, each in a folder whose name holds a space, a '+' and a non-ASCII
+# letter.
+folder="My Cards+ü"
+demo_clone="$home/$folder/quillon"
+test_clone="/tmp/$folder/quillon-$user"
 
 # as_user COMMAND...: COMMAND as the user, with the environment of an
 # ordinary user's login (its PATH has no sbin folder) and no standard input.
@@ -315,7 +342,7 @@ INNER
 # the private mounts of the commands run there (unshare -m) could not be made.
 commands="the demo and the test command"
 [ "$demo_only" = 0 ] || commands="the demo only"
-note "running $commands in the copy as an ordinary user (logs: $logs)"
+note "running $commands in the copy as an ordinary user (logs: $logs_dest)"
 run_start=$SECONDS
 unshare --mount --propagation private --pid --fork --kill-child \
   bash -s "$copy" "$debs" "$entry" "$demo_only" "$demo_limit" "$test_limit" \
@@ -358,7 +385,7 @@ note "the commands ran in $((SECONDS - run_start)) s"
 
 # --- The checks ---------------------------------------------------------------------------
 [ -f "$logs/readers.before" ] || { cat "$logs/namespace.log" "$logs/setup.log" >&2 2>/dev/null
-  fail "the copy's user, clones or pcscd were not set up (logs in $logs)"; }
+  fail "the copy's user, clones or pcscd were not set up (logs in $logs_dest)"; }
 grep -qx '(failed)' "$logs/readers.before" &&
   { cat "$logs/readers.before" >&2; fail "the copy's pcscd does not answer before the commands"; }
 note "the system's pcscd lists $(grep -c . "$logs/readers.before" || true) reader(s) before the commands"
@@ -419,10 +446,12 @@ owned_by_user() {
     check 0 "$1: every file in $2 belongs to quser"
   else
     head -n 10 "$list" >&2 2>/dev/null || true
-    check 1 "$1: ${count:-?} file(s) in $2 belong to others (all in $list)"
+    check 1 "$1: ${count:-?} file(s) in $2 belong to others (all in $logs_dest/foreign.$1)"
   fi
 }
-owned_by_user demo /home/quser/quillon
+demo_clone="/home/quser/My Cards+ü/quillon"
+test_clone="/tmp/My Cards+ü/quillon-quser"
+owned_by_user demo "$demo_clone"
 
 # same_readers WHEN: the system's pcscd lists what it listed before.
 same_readers() {
@@ -457,9 +486,9 @@ if [ "$demo_only" = 0 ]; then
     check 0 "README's build from source, typed after the demo: $closing, in $(cat "$logs/readme.time") s"
   else
     tail -n 40 "$logs/readme.out" >&2 2>/dev/null || true
-    check 1 "README's build from source: status $status, CTest's line '${closing:-none}' (steps: $logs/readme-steps.sh)"
+    check 1 "README's build from source: status $status, CTest's line '${closing:-none}' (steps: $logs_dest/readme-steps.sh)"
   fi
-  owned_by_user readme /home/quser/quillon
+  owned_by_user readme "$demo_clone"
 
   # The test command: its last line, whose counts add to this script's.
   status=$(cat "$logs/test.status" 2>/dev/null || echo none)
@@ -475,7 +504,7 @@ if [ "$demo_only" = 0 ]; then
     tail -n 60 "$logs/test.out" >&2 2>/dev/null || true
     note "FAIL: test command: status $status, last line '$last'"
   fi
-  owned_by_user test /tmp/quillon-quser
+  owned_by_user test "$test_clone"
   ways test
   ok=0; { same_readers after-test && same_readers after-restart; } || ok=1
   check $ok "the system's pcscd lists the same readers after the test command, and after its restart"

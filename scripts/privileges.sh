@@ -1,6 +1,7 @@
 # shellcheck shell=bash
-# Sourced by the set-up scripts (install-deps.sh, demo.sh, test.sh,
-# cross-check.sh): which steps run as root, and whose files the clone holds.
+# Sourced by the set-up and check scripts (install-deps.sh, demo.sh,
+# test.sh, cross-check.sh, debian-check.sh): which steps run as root, and
+# whose files the clone holds.
 
 # run_as_root COMMAND [ARGS...]: COMMAND as root, directly when this is
 # root, through sudo otherwise, with a line that says so. DEBIAN_FRONTEND,
