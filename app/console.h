@@ -2,6 +2,9 @@
 // banner is written.
 #pragma once
 
+// The exit status when standard output cannot take the report.
+constexpr int CONSOLE_WRITE_FAILED = 1;
+
 // Set once by the entry point when started with the `debug` switch.
 extern bool debug_mode;
 
@@ -12,3 +15,8 @@ extern bool debug_mode;
 __attribute__((format(printf, 2, 3)))
 #endif
 void console_log(int level, const char* format, ...);
+
+// Sends what was written on to standard output. When that fails (a full
+// disk, /dev/full), ends the program at once with CONSOLE_WRITE_FAILED and
+// one line on standard error that names the error.
+void console_flush();

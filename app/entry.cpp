@@ -37,7 +37,7 @@ int quillon_main(int argc, char** argv) {
   _setmode(_fileno(stdout), _O_BINARY);
 #endif
   std::fwrite(BANNER, 1, sizeof BANNER - 1, stdout);
-  std::fflush(stdout);
+  console_flush();
   if (argc > 1 && argv[1] != nullptr && equals_ignoring_case(argv[1], "debug")) debug_mode = true;
   monitor_readers();
   return 0;

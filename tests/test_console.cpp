@@ -2,6 +2,8 @@
 // and banner.
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -80,4 +82,47 @@ TEST(Entry, DebugSwitchIsTheFirstArgumentInAnyCase) {
     EXPECT_EQ(run_program(off), BANNER) << off[1];
     EXPECT_FALSE(debug_mode) << off[1];
   }
+}
+
+namespace {
+
+// The program with a card to report, its standard output on /dev/full.
+void program_on_full_device() {
+  support::fresh_start(false);
+  sim::add_reader("Reader A");
+  sim::insert_card("Reader A", support::application_card({"A0000000031010"}));
+  if (std::freopen("/dev/full", "w", stdout) == nullptr) std::_Exit(99);
+  std::string arg0 = "quillon";
+  char* argv[] = {&arg0[0], nullptr};
+  quillon_main(1, argv);
+  // Never reached: a program that got here scanned and returned.
+  std::_Exit(sim::count("SCardEstablishContext") == 0 ? 98 : 97);
+}
+
+}  // namespace
+
+TEST(ConsoleLogDeathTest, OutputThatCannotBeWrittenEndsTheProgramWithOneLine) {
+  // /dev/full takes no byte (ENOSPC), as a full disk: the first line that
+  // cannot be written ends the program with status 1 and one line on
+  // standard error, whether it is the banner or a report line, with debug
+  // or without.
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  const char* const expected = "^quillon: cannot write to standard output: No space left on device\n$";
+  EXPECT_EXIT(
+      {
+        if (std::freopen("/dev/full", "w", stdout) == nullptr) std::_Exit(99);
+        console_log(1, "report");
+        std::_Exit(0);
+      },
+      testing::ExitedWithCode(CONSOLE_WRITE_FAILED), expected);
+  EXPECT_EXIT(
+      {
+        if (std::freopen("/dev/full", "w", stdout) == nullptr) std::_Exit(99);
+        debug_mode = true;
+        console_log(0, "trace");
+        std::_Exit(0);
+      },
+      testing::ExitedWithCode(1), expected);
+  // The whole program: the banner is the first write, and nothing else runs.
+  EXPECT_EXIT(program_on_full_device(), testing::ExitedWithCode(1), expected);
 }
