@@ -16,7 +16,7 @@
  *                         holds a card (SCardGetStatusChange with INFINITE),
  *                         and prints "card" the moment it wakes with one.
  */
-#include <PCSC/winscard.h>
+#include <winscard.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>

@@ -58,8 +58,9 @@ install(TARGETS quillon RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # A stripped install (`cpack`, `cmake --install --strip`) also drops the
 # sections that Debian's dh_strip removes from executables: .comment (the
 # compiler versions) and .note (not the .note.* sections the loader and
-# tools read).
-if(CMAKE_STRIP)
+# tools read). Those are ELF sections, and the options binutils' strip's:
+# Apple's strip knows neither, so a Mach-O build keeps its plain strip.
+if(CMAKE_STRIP AND NOT APPLE AND CMAKE_EXECUTABLE_FORMAT STREQUAL "ELF")
   install(CODE "
     if(CMAKE_INSTALL_DO_STRIP)
       execute_process(
@@ -183,7 +184,9 @@ catalogue (252 AIDs: three of them stand for two applications each):
 payment schemes, identity documents, SIM, security domains, OpenPGP and more.
 For every application the card accepts it prints the AID, the name,
 description and vendor of the application and the card's serial number
-from its card production life-cycle data, and then it exits.
+from its card production life-cycle data. After a card with at least one
+known application it exits; a card without any is scanned again at the
+next change of reader state.
 It needs the PC/SC service pcscd and a driver for the reader.")
 # dpkg-shlibdeps adds the libraries the binary links (libpcsclite1, libc6,
 # libstdc++6, libgcc-s1) with their minimum versions; without it they are

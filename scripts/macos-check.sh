@@ -83,6 +83,15 @@ if ! grep -qx "PCSC_FRAMEWORK:FILEPATH=$PWD/$build/frameworks/PCSC.framework" "$
   exit 1
 fi
 
+# Apple's strip has no --remove-section: the install script of the Darwin
+# configuration, which `cmake --install --strip` and cpack run, must not
+# call it so (a Linux configuration does, for its ELF executable).
+if grep -q -- '--remove-section' "$build/cmake_install.cmake"; then
+  echo "macos-check: the macOS install script calls strip with ELF-only options (--remove-section)" >&2
+  exit 1
+fi
+echo "macos-check: the macOS install script calls no ELF-only strip option"
+
 # Each compile command as the build has it, without its output file and
 # with -fsyntax-only -Werror, two at a time; a failing source's messages
 # are printed together, then its name.
