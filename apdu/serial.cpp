@@ -25,7 +25,10 @@ void read_card_serial(HexString aid, SCARDHANDLE card, DWORD protocol) {
   DWORD receive_length = 0;
   LONG error = SCARD_S_SUCCESS;
 
-  const LONG begun = SCardBeginTransaction(card);
+  LONG begun;
+  do {
+    begun = SCardBeginTransaction(card);
+  } while (reconnect_after_reset(begun, card));
   if (begun != SCARD_S_SUCCESS) {
     console_log(3, "failed to read serial number: %x", pcsc_code(begun));
     error = begun;

@@ -1,6 +1,7 @@
 #include "app/console.h"
 #include "apdu/hex.h"
 #include "apdu/serial.h"
+#include "apdu/transmit.h"
 #include "catalogue/scan.h"
 #include "monitor/monitor.h"
 
@@ -26,9 +27,26 @@ SessionResult run_card_session(SCARDCONTEXT context, const SCARD_READERSTATEW& e
     return outcome;
   }
 
-  // The ATR the last status-change wait stored for this reader.
-  const DWORD atr_length = entry.cbAtr < sizeof entry.rgbAtr ? entry.cbAtr : static_cast<DWORD>(sizeof entry.rgbAtr);
-  console_log(1, "ATR: '%s'", to_hex(entry.rgbAtr, atr_length).c_str());
+  allow_reset_reconnects();
+
+  // The ATR of the card this handle reached. The one the last status-change
+  // wait stored can be another card's, or none: a card put in or swapped
+  // while the walk was busy with another reader is connected all the same.
+  // Only where the stack cannot say (the card went, or is lost with its
+  // reader, right after the connect) does the wait's ATR stand in.
+  unsigned char atr[sizeof entry.rgbAtr];
+  DWORD atr_length = sizeof atr;
+  LONG status;
+  do {
+    atr_length = sizeof atr;
+    status = read_card_atr(card, atr, atr_length);
+  } while (reconnect_after_reset(status, card));
+  if (status == SCARD_S_SUCCESS && atr_length <= sizeof atr) {
+    console_log(1, "ATR: '%s'", to_hex(atr, atr_length).c_str());
+  } else {
+    const DWORD seen = entry.cbAtr < sizeof entry.rgbAtr ? entry.cbAtr : static_cast<DWORD>(sizeof entry.rgbAtr);
+    console_log(1, "ATR: '%s'", to_hex(entry.rgbAtr, seen).c_str());
+  }
   console_log(1, "detecting AIDs...");
 
   {

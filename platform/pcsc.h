@@ -21,7 +21,10 @@
 #include <PCSC/winscard.h>
 #include <PCSC/wintypes.h>
 #else
-#include <PCSC/winscard.h>
+// By their bare names, from pkg-config's include folder for libpcsclite
+// (PREFIX/include/PCSC): a pcsc-lite installed under a prefix of its own
+// then gives all its headers, never mixed with the system's.
+#include <winscard.h>
 #endif
 
 // Older pcsc-lite headers may lack these.
@@ -72,3 +75,19 @@ void Sleep(DWORD dwMilliseconds);
 inline unsigned int pcsc_code(LONG result) {
   return static_cast<unsigned int>(static_cast<std::uint32_t>(result));
 }
+
+// The ATR of the card that a connected handle reaches, from the stack's
+// status of that handle (SCardStatus, without the reader's name): atr holds
+// atr_length bytes on entry (36 are enough on every platform) and receives
+// the ATR's bytes, atr_length their count.
+inline LONG read_card_atr(SCARDHANDLE card, unsigned char* atr, DWORD& atr_length) {
+  DWORD name_length = 0;
+  DWORD state = 0;
+  DWORD protocol = 0;
+#ifdef _WIN32
+  return SCardStatusW(card, nullptr, &name_length, &state, &protocol, atr, &atr_length);
+#else
+  return SCardStatus(card, nullptr, &name_length, &state, &protocol, atr, &atr_length);
+#endif
+}
+

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "apdu/transmit.h"
 #include "app/console.h"
 
 namespace support {
@@ -17,6 +18,19 @@ const char BANNER[83] =
 void fresh_start(bool debug) {
   debug_mode = debug;
   sim::reset();
+  allow_reset_reconnects();
+}
+
+void reset_by_another_program(const std::string& reader) {
+  SCARDCONTEXT context = 0;
+  SCARDHANDLE other = 0;
+  DWORD protocol = 0;
+  ASSERT_EQ(SCardEstablishContext(SCARD_SCOPE_USER, nullptr, nullptr, &context), SCARD_S_SUCCESS);
+  ASSERT_EQ(SCardConnect(context, reader.c_str(), SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1, &other,
+                         &protocol),
+            SCARD_S_SUCCESS);
+  ASSERT_EQ(SCardDisconnect(other, SCARD_RESET_CARD), SCARD_S_SUCCESS);
+  ASSERT_EQ(SCardReleaseContext(context), SCARD_S_SUCCESS);
 }
 
 Output::Output() {

@@ -39,6 +39,12 @@ sim::Bytes cplc_answer(const std::string& serial8);
 sim::Card application_card(std::set<std::string> aids, const std::string& serial8 = "1122334455667788",
                            DWORD protocol = SCARD_PROTOCOL_T1, sim::Bytes atr = bytes("3B8880010000000000000000"));
 
+// Another program connected to the card in reader resets it: it connects
+// shared and disconnects with SCARD_RESET_CARD, as card middleware or a
+// second Quillon's serial read does. Every other handle on the card then
+// answers SCARD_W_RESET_CARD until it is reconnected.
+void reset_by_another_program(const std::string& reader);
+
 // The text the log writes for one line.
 inline std::string line(const std::string& text) { return text + "\r\n"; }
 

@@ -194,10 +194,11 @@ TEST(Transmit, FailedExchangeReturnsTheCodeUnchangedAndWritesNothing) {
     EXPECT_EQ(transmit_apdu(from_hex("00A4040000"), receive, length, card.card, card.protocol), code);
     EXPECT_EQ(out.text(), "");
   };
-  // The card's exchange fails with each of these codes.
+  // The card's exchange fails with each of these codes (a reset by another
+  // program is answered by a reconnect: ResetByAnotherProgram below).
   for (LONG code : {static_cast<LONG>(SCARD_W_REMOVED_CARD), static_cast<LONG>(SCARD_E_COMM_DATA_LOST),
                     static_cast<LONG>(SCARD_F_COMM_ERROR), static_cast<LONG>(SCARD_E_NOT_TRANSACTED),
-                    static_cast<LONG>(SCARD_W_RESET_CARD), static_cast<LONG>(0x7FFFFFFF)}) {
+                    static_cast<LONG>(0x7FFFFFFF)}) {
     expect_failure(connect(card_with([code](const sim::Bytes&) { return failing(code); }), true), code);
   }
   // The platform call fails before reaching the card.
@@ -211,6 +212,95 @@ TEST(Transmit, FailedExchangeReturnsTheCodeUnchangedAndWritesNothing) {
     const Connected card = connect(card_answering("9000"), true);
     sim::remove_card("R");
     expect_failure(card, SCARD_W_REMOVED_CARD);
+  }
+}
+
+namespace {
+
+// The calls made on this handle, by name.
+std::vector<std::string> calls_on(SCARDHANDLE card) {
+  std::vector<std::string> out;
+  for (const sim::Call& c : sim::calls())
+    if (c.card == card && c.fn != "SCardConnect") out.push_back(c.fn);
+  return out;
+}
+
+}  // namespace
+
+TEST(Transmit, ResetByAnotherProgramIsAnsweredByAReconnectAndTheSameCommand) {
+  for (const bool debug : {false, true}) {
+    const Connected card = connect(card_answering("6F00" "9000"), debug);
+    support::reset_by_another_program("R");
+    std::uint8_t receive[RECEIVE_AREA_SIZE];
+    DWORD length = RECEIVE_AREA_SIZE;
+    support::Output out;
+    EXPECT_EQ(transmit_apdu(from_hex("00A404000E315041592E5359532E444446303100"), receive, length, card.card,
+                            card.protocol),
+              SCARD_S_SUCCESS);
+    EXPECT_EQ(support::hex(sim::Bytes(receive, receive + length)), "6F009000");
+    EXPECT_EQ(calls_on(card.card), (std::vector<std::string>{"SCardTransmit", "SCardReconnect", "SCardTransmit"}));
+    const std::vector<sim::Call> transmits = sim::calls_of("SCardTransmit");
+    ASSERT_EQ(transmits.size(), 2u);
+    EXPECT_EQ(transmits[0].result, static_cast<LONG>(SCARD_W_RESET_CARD));
+    EXPECT_EQ(transmits[1].sent, transmits[0].sent);
+    EXPECT_EQ(transmits[1].receive_capacity, RECEIVE_AREA_SIZE);
+    // Shared, either protocol, and the card left as the other program left it.
+    const sim::Call reconnect = sim::calls_of("SCardReconnect").at(0);
+    EXPECT_EQ(reconnect.value, static_cast<DWORD>(SCARD_LEAVE_CARD));
+    EXPECT_EQ(reconnect.protocols, static_cast<DWORD>(SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1));
+    EXPECT_EQ(out.text(), debug ? "card reset by another program: reconnected\r\nreceived: '6F009000' \r\n" : "")
+        << debug;
+  }
+}
+
+TEST(Transmit, ResetsWithoutPauseAreReconnectedAtMostTheSessionsAllowance) {
+  // Another program resets the card before every exchange: the session
+  // reconnects MAX_RESET_RECONNECTS times in all, then a reset fails the
+  // exchange as any error does, at once.
+  const Connected card = connect(card_answering("9000"), false);
+  sim::on_call([](const sim::Call& c) {
+    if (c.fn == "SCardTransmit") support::reset_by_another_program("R");
+  });
+  std::uint8_t receive[RECEIVE_AREA_SIZE];
+  int succeeded = 0;
+  LONG last = SCARD_S_SUCCESS;
+  for (int i = 0; i < 40; ++i) {
+    DWORD length = RECEIVE_AREA_SIZE;
+    last = transmit_apdu(from_hex("0000000000"), receive, length, card.card, card.protocol);
+    if (last == SCARD_S_SUCCESS) ++succeeded;
+  }
+  EXPECT_EQ(sim::count("SCardReconnect"), MAX_RESET_RECONNECTS);
+  EXPECT_EQ(last, static_cast<LONG>(SCARD_W_RESET_CARD));
+  EXPECT_EQ(succeeded, 0);  // each retry met a new reset
+  // A new card session has the whole allowance again.
+  sim::on_call(nullptr);
+  allow_reset_reconnects();
+  DWORD length = RECEIVE_AREA_SIZE;
+  EXPECT_EQ(transmit_apdu(from_hex("0000000000"), receive, length, card.card, card.protocol), SCARD_S_SUCCESS);
+  EXPECT_EQ(sim::count("SCardReconnect"), MAX_RESET_RECONNECTS + 1);
+}
+
+TEST(Transmit, ResetWhoseReconnectFailsReturnsTheResetAndEveryOtherCodeIsNotRetried) {
+  {
+    const Connected card = connect(card_answering("9000"), true);
+    support::reset_by_another_program("R");
+    sim::fail("SCardReconnect", 1, SCARD_E_NO_SMARTCARD);
+    std::uint8_t receive[RECEIVE_AREA_SIZE];
+    DWORD length = RECEIVE_AREA_SIZE;
+    support::Output out;
+    EXPECT_EQ(transmit_apdu(from_hex("0000000000"), receive, length, card.card, card.protocol),
+              static_cast<LONG>(SCARD_W_RESET_CARD));
+    EXPECT_EQ(out.text(), "card reset by another program: reconnect failed: 8010000c\r\n");
+    EXPECT_EQ(sim::count("SCardTransmit"), 1);
+  }
+  for (LONG code : {static_cast<LONG>(SCARD_W_REMOVED_CARD), static_cast<LONG>(SCARD_E_NO_SERVICE),
+                    static_cast<LONG>(SCARD_W_UNPOWERED_CARD), static_cast<LONG>(SCARD_E_INVALID_HANDLE)}) {
+    const Connected card = connect(card_answering("9000"), false);
+    sim::fail("SCardTransmit", 1, code);
+    std::uint8_t receive[RECEIVE_AREA_SIZE];
+    DWORD length = RECEIVE_AREA_SIZE;
+    EXPECT_EQ(transmit_apdu(from_hex("0000000000"), receive, length, card.card, card.protocol), code);
+    EXPECT_EQ(sim::count("SCardReconnect"), 0) << std::hex << code;
   }
 }
 

@@ -79,6 +79,7 @@ std::string violations(const Outcome& outcome) {
   std::map<SCARDCONTEXT, int> releases;
   std::map<SCARDHANDLE, int> disconnects;
   std::map<SCARDHANDLE, bool> in_transaction;
+  std::map<SCARDHANDLE, bool> transaction_held;
   std::set<SCARDCONTEXT> contexts;
   std::set<SCARDHANDLE> handles;
   for (const sim::Call& c : sim::calls()) {
@@ -99,13 +100,17 @@ std::string violations(const Outcome& outcome) {
       if (disconnects[c.card] != 0) v += c.fn + " after the disconnect; ";
     }
     if (c.fn == "SCardBeginTransaction") {
-      if (in_transaction[c.card]) v += "transaction begun twice; ";
+      // A begin that failed holds nothing, and may be asked again (after a
+      // reset by another program) before the end that closes the attempt.
+      if (transaction_held[c.card]) v += "transaction begun twice; ";
+      transaction_held[c.card] = c.result == SCARD_S_SUCCESS;
       in_transaction[c.card] = true;
     }
     if (c.fn == "SCardEndTransaction") {
       if (!in_transaction[c.card]) v += "transaction ended without a begin; ";
       if (c.value != static_cast<DWORD>(SCARD_RESET_CARD)) v += "transaction ended without reset; ";
       in_transaction[c.card] = false;
+      transaction_held[c.card] = false;
     }
   }
   for (SCARDCONTEXT c : contexts)

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "apdu/transmit.h"
 #include "app/entry.h"
 #include "catalogue/aid_catalogue.h"
 #include "tests/support.h"
@@ -250,4 +252,123 @@ TEST(Program, T0CardIsServedWithTheT0ProtocolBlock) {
   ASSERT_TRUE(run.returned);
   EXPECT_NE(run.out.find(SERIAL), std::string::npos);
   for (const auto& c : sim::calls_of("SCardTransmit")) EXPECT_EQ(c.pci, &g_rgSCardT0Pci);
+}
+
+TEST(Program, AtrIsTheConnectedCardsNotTheLastWaits) {
+  // Reader A's card carries no application; while the walk is busy with
+  // its scan, a card comes into reader B, empty at the wait, or B's card is
+  // swapped. B's session shows the ATR of the card it connected to.
+  const sim::Bytes late_atr = support::bytes("3B8F8001804F0CA000000306030001000000006A");
+  struct Case {
+    const char* what;
+    bool card_at_the_wait;
+  };
+  for (const Case& c : {Case{"put in", false}, Case{"swapped", true}}) {
+    support::fresh_start();
+    sim::add_reader("Reader A");
+    sim::add_reader("Reader B");
+    sim::insert_card("Reader A", support::application_card({}));
+    if (c.card_at_the_wait)
+      sim::insert_card("Reader B", support::application_card({}, "1122334455667788", SCARD_PROTOCOL_T1,
+                                                             support::bytes("3B00")));
+    sim::on_call([late_atr, done = false](const sim::Call& call) mutable {
+      if (!done && call.fn == "SCardTransmit" && sim::count("SCardTransmit") == 100) {
+        done = true;
+        sim::remove_card("Reader B");
+        sim::insert_card("Reader B", support::application_card({"A0000000031010"}, "1122334455667788",
+                                                               SCARD_PROTOCOL_T1, late_atr));
+      }
+    });
+    const ProgramRun run = run_program(false);
+    ASSERT_TRUE(run.returned) << c.what;
+    EXPECT_NE(run.out.find(line("Reader: Reader B") + line("ATR: '" + support::hex(late_atr) + "'") +
+                           line("detecting AIDs...") + RULE + line("found AID:   'A0000000031010'")),
+              std::string::npos)
+        << c.what << "\n" << run.out;
+    // Each session asked the stack for its own card's ATR, right after the connect.
+    const std::vector<std::string> calls = sim::sequence();
+    for (std::size_t i = 0; i < calls.size(); ++i)
+      if (calls[i] == "SCardConnect" && sim::calls()[i].result == SCARD_S_SUCCESS) {
+        EXPECT_EQ(calls.at(i + 1), "SCardStatus");
+      }
+  }
+
+  // Where the stack cannot give the ATR (the card left right after the
+  // connect), the wait's stands in.
+  support::fresh_start();
+  sim::add_reader("Reader A");
+  sim::insert_card("Reader A", support::application_card({"A0000000031010"}));
+  sim::fail("SCardStatus", 1, SCARD_W_REMOVED_CARD);
+  const ProgramRun run = run_program(false);
+  ASSERT_TRUE(run.returned);
+  EXPECT_NE(run.out.find(line("ATR: '3B8880010000000000000000'")), std::string::npos);
+}
+
+TEST(Program, ResetsByAnotherProgramDuringTheScanLoseNothing) {
+  // Another program resets the card at set moments of the scan and of the
+  // serial reads (six times 50 exchanges apart, then before a transaction
+  // and before a GET DATA): the report is the one of an undisturbed run,
+  // byte for byte, and with debug each reset shows as one reconnect.
+  const std::set<std::string> apps{"A0000000031010", "A0000000041010", "D27600012401"};
+  const auto run_with_resets = [&](bool debug, bool resets) {
+    support::fresh_start(debug);
+    sim::add_reader("Reader A");
+    sim::insert_card("Reader A", support::application_card(apps));
+    if (resets) {
+      sim::on_call([in_third_read = false](const sim::Call& c) mutable {
+        const int n = sim::count(c.fn) + 1;  // this call's number, counted from 1
+        const bool third_get_data = c.fn == "SCardTransmit" && support::hex(c.sent) == "80CA9F7F00" &&
+                                    sim::count("SCardEndTransaction") == 2 && !in_third_read;
+        if (third_get_data) in_third_read = true;
+        if ((c.fn == "SCardTransmit" && n % 50 == 20 && n < 320) || (c.fn == "SCardBeginTransaction" && n == 2) ||
+            third_get_data)
+          support::reset_by_another_program("Reader A");
+      });
+    }
+    return run_program(debug);
+  };
+  const ProgramRun undisturbed = run_with_resets(false, false);
+  ASSERT_TRUE(undisturbed.returned);
+  ASSERT_EQ(occurrences(undisturbed.out, "found AID:"), 3);
+  for (const bool debug : {false, true}) {
+    const ProgramRun run = run_with_resets(debug, true);
+    ASSERT_TRUE(run.returned) << debug;
+    EXPECT_EQ(run.status, 0);
+    if (!debug) {
+      EXPECT_EQ(run.out, undisturbed.out);
+    }
+    EXPECT_EQ(occurrences(run.out, "found AID:"), 3) << debug;
+    EXPECT_EQ(occurrences(run.out, "received serial number (id): '1122334455667788'"), 3) << debug;
+    EXPECT_EQ(occurrences(run.out, "card reset by another program: reconnected"), debug ? 8 : 0);
+    EXPECT_EQ(run.out.find("transmit failed"), std::string::npos);
+    EXPECT_EQ(sim::open_cards(), 0);
+    EXPECT_EQ(sim::open_transactions(), 0);
+  }
+}
+
+TEST(Program, ResetsWithoutPauseEndTheScanWithoutPhantomApplications) {
+  // Another program resets the card before every third exchange, for ever.
+  // Each session reconnects at most its allowance of times; past it the
+  // exchanges fail as refusals. The tool still ends, on the applications
+  // found before, and reports none that the card lacks.
+  const std::set<std::string> apps{"A0000000031010", "D27600012401"};
+  support::fresh_start();
+  sim::add_reader("Reader A");
+  sim::insert_card("Reader A", support::application_card(apps));
+  sim::on_call([](const sim::Call& c) {
+    if (c.fn == "SCardTransmit" && (sim::count("SCardTransmit") + 1) % 3 == 0)
+      support::reset_by_another_program("Reader A");
+  });
+  const ProgramRun run = run_program(false);
+  ASSERT_TRUE(run.returned);
+  EXPECT_EQ(run.status, 0);
+  for (const std::string& l : support::lines(run.out)) {
+    if (l.compare(0, 14, "found AID:   '") == 0) {
+      EXPECT_EQ(apps.count(l.substr(14, l.size() - 15)), 1u) << l;
+    }
+  }
+  EXPECT_EQ(occurrences(run.out, "found AID:   'A0000000031010'"), 1);
+  // The serial reads' own resets are followed by reconnects of their own.
+  EXPECT_LE(sim::count("SCardReconnect"), MAX_RESET_RECONNECTS + 1);
+  EXPECT_EQ(sim::open_cards(), 0);
 }

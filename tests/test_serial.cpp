@@ -284,7 +284,6 @@ TEST(Serial, FailedGetSerialExchange) {
   const std::vector<Case> cases = {
       {static_cast<LONG>(SCARD_W_REMOVED_CARD), "failed to read serial number: 80100069", "card removed"},
       {static_cast<LONG>(SCARD_E_COMM_DATA_LOST), "failed to read serial number: 8010002f", "reader error 8010002f"},
-      {static_cast<LONG>(SCARD_W_RESET_CARD), "failed to read serial number: 80100068", "reader error 80100068"},
   };
   for (const Case& c : cases) {
     Script s;
@@ -298,6 +297,49 @@ TEST(Serial, FailedGetSerialExchange) {
     const Result quiet = read_serial(s, false);
     EXPECT_EQ(quiet.output, c.failed + "\r\n");
   }
+}
+
+TEST(Serial, ResetByAnotherProgramDuringTheRead) {
+  // Another program resets the card just before one of the read's calls:
+  // the handle is reconnected (the card left as it is) and the same call
+  // made again, so the serial number is read all the same.
+  const std::string serial_line = "received serial number (id): '3D3E3F4041424344' ";
+  for (const std::string& before : {std::string("SCardBeginTransaction"), std::string("80CA9F7F00"),
+                                    std::string("00A4040007A000000003101000")}) {
+    for (const bool debug : {false, true}) {
+      Script s;
+      s.first = answer(numbered(23));
+      const Result r = read_serial(s, debug, [before] {
+        sim::on_call([before, done = false](const sim::Call& c) mutable {
+          if (done) return;
+          if (c.fn == before || (c.fn == "SCardTransmit" && hex(c.sent) == before)) {
+            done = true;
+            support::reset_by_another_program("R");
+          }
+        });
+      });
+      EXPECT_EQ(support::lines(r.output).back(), serial_line) << before << debug;
+      EXPECT_EQ(r.output.find("failed"), std::string::npos) << before;
+      EXPECT_EQ(r.output.find("card reset by another program: reconnected") != std::string::npos, debug) << before;
+      // One reconnect for the reset, one after the read's own reset at its end.
+      const auto reconnects = sim::calls_of("SCardReconnect");
+      ASSERT_EQ(reconnects.size(), 2u) << before;
+      for (const sim::Call& c : reconnects) EXPECT_EQ(c.value, static_cast<DWORD>(SCARD_LEAVE_CARD));
+      EXPECT_EQ(sim::count("SCardBeginTransaction"), before == "SCardBeginTransaction" ? 2 : 1);
+      EXPECT_EQ(sim::count("SCardEndTransaction"), 1);
+      EXPECT_EQ(sim::open_transactions(), 0);
+    }
+  }
+  // A card that answers every GET DATA with a reset: once the session's
+  // reconnects are spent, the read fails as for any other code, and its
+  // transaction is still ended once with a reset.
+  Script s;
+  s.first = failing(SCARD_W_RESET_CARD);
+  const Result r = read_serial(s, false);
+  EXPECT_EQ(r.output, "failed to read serial number: 80100068\r\n");
+  EXPECT_EQ(sim::count("SCardReconnect"), MAX_RESET_RECONNECTS + 1);
+  expect_full_receive_length();
+  EXPECT_EQ(sim::count("SCardEndTransaction"), 1);
 }
 
 TEST(Serial, FailedReadSerialExchange) {

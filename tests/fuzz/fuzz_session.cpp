@@ -80,7 +80,7 @@ constexpr std::size_t ERROR_COUNT = sizeof ERROR_CODES / sizeof ERROR_CODES[0];
 const char* const FAULT_FUNCTIONS[] = {"SCardEstablishContext", "SCardReleaseContext",   "SCardListReaders",
                                        "SCardGetStatusChange",  "SCardConnect",          "SCardDisconnect",
                                        "SCardReconnect",        "SCardBeginTransaction", "SCardEndTransaction",
-                                       "SCardTransmit"};
+                                       "SCardTransmit",         "SCardStatus"};
 constexpr std::size_t FAULT_FUNCTION_COUNT = sizeof FAULT_FUNCTIONS / sizeof FAULT_FUNCTIONS[0];
 
 // Protocols a card may have: mostly T=0 and T=1, sometimes both bits (the
@@ -413,6 +413,35 @@ class Checker {
     return v;
   }
 
+  // A call that another program's reset failed (SCARD_W_RESET_CARD) is
+  // followed, while the session's allowance lasts, by a reconnect that
+  // leaves the card as it is and, when that succeeds, by the same call
+  // again, which again checks. Returns the call that stands, or null at the
+  // end of the record.
+  template <typename Again>
+  const sim::Call* settle(SCARDHANDLE card, const sim::Call* c, Again again) {
+    while (c->result == SCARD_W_RESET_CARD && reconnects_left_ > 0) {
+      --reconnects_left_;
+      const sim::Call* r = next(card);
+      if (r == nullptr) return nullptr;
+      FUZZ_CHECK(r->fn == "SCardReconnect" && r->value == SCARD_LEAVE_CARD, pos_ - 1);
+      FUZZ_CHECK(r->protocols == (SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1), pos_ - 1);
+      if (r->result != SCARD_S_SUCCESS) return c;
+      c = next(card);
+      if (c == nullptr) return nullptr;
+      again(c);
+    }
+    return c;
+  }
+
+  // The next call, which must be the exchange of command, after any resets.
+  const sim::Call* transmit(SCARDHANDLE card, const sim::Bytes& command) {
+    const sim::Call* c = next(card);
+    if (c == nullptr) return nullptr;
+    expect_transmit(c, command);
+    return settle(card, c, [&](const sim::Call* again) { expect_transmit(again, command); });
+  }
+
   void expect_transmit(const sim::Call* c, const sim::Bytes& command) {
     const std::size_t i = static_cast<std::size_t>(c - log_.data());
     FUZZ_CHECK(c->fn == "SCardTransmit", i);
@@ -427,17 +456,13 @@ class Checker {
   // byte of the answer. Returns false at the end of the record; accepted
   // tells whether the card took the application.
   bool select(SCARDHANDLE card, const AidRecord* row, bool& accepted) {
-    const sim::Call* c = next(card);
+    const sim::Call* c = transmit(card, select_command(row));
     if (c == nullptr) return false;
-    expect_transmit(c, select_command(row));
     select_result_ = c->result;
     const View v = view(static_cast<std::size_t>(c - log_.data()));
     accepted = v.accepted();
     if (!accepted) return true;
-    c = next(card);
-    if (c == nullptr) return false;
-    expect_transmit(c, sim::Bytes{0x00, 0xC0, 0x00, 0x00, v.area[1]});
-    return true;
+    return transmit(card, sim::Bytes{0x00, 0xC0, 0x00, 0x00, v.area[1]}) != nullptr;
   }
 
   // Follows one session from its connect; returns the index of its
@@ -447,6 +472,15 @@ class Checker {
     FUZZ_CHECK(card != 0, connect);
     pos_ = connect + 1;
     const std::size_t end = log_.size() - 1;
+    reconnects_left_ = MAX_RESET_RECONNECTS;
+
+    // The ATR of the card the handle reached.
+    const sim::Call* status = next(card);
+    if (status == nullptr) return end;
+    FUZZ_CHECK(status->fn == "SCardStatus", pos_ - 1);
+    if (settle(card, status, [&](const sim::Call* again) { FUZZ_CHECK(again->fn == "SCardStatus", pos_ - 1); }) ==
+        nullptr)
+      return end;
 
     // The scan: every catalogue row in order.
     std::vector<const AidRecord*> found;
@@ -464,15 +498,14 @@ class Checker {
       const sim::Call* c = next(card);
       if (c == nullptr) return end;
       FUZZ_CHECK(c->fn == "SCardBeginTransaction", pos_ - 1);
+      c = settle(card, c, [&](const sim::Call* again) { FUZZ_CHECK(again->fn == "SCardBeginTransaction", pos_ - 1); });
+      if (c == nullptr) return end;
       if (c->result == SCARD_S_SUCCESS) {
-        c = next(card);
+        c = transmit(card, sim::Bytes{0x80, 0xCA, 0x9F, 0x7F, 0x00});
         if (c == nullptr) return end;
-        expect_transmit(c, sim::Bytes{0x80, 0xCA, 0x9F, 0x7F, 0x00});
-        const View v = view(pos_ - 1);
+        const View v = view(static_cast<std::size_t>(c - log_.data()));
         if (v.ok && v.length == 2 && v.area[0] == 0x6C && v.area[1] != 0x00) {
-          c = next(card);
-          if (c == nullptr) return end;
-          expect_transmit(c, sim::Bytes{0x80, 0xCA, 0x9F, 0x7F, v.area[1]});
+          if (transmit(card, sim::Bytes{0x80, 0xCA, 0x9F, 0x7F, v.area[1]}) == nullptr) return end;
         }
       }
       // Every transaction (a refused one too) ends once, with a reset.
@@ -506,6 +539,7 @@ class Checker {
   std::size_t pos_ = 0;
   bool session_reported_ = false;
   LONG select_result_ = SCARD_S_SUCCESS;
+  int reconnects_left_ = MAX_RESET_RECONNECTS;
 };
 
 }  // namespace

@@ -467,6 +467,40 @@ LONG SCardReconnect(SCARDHANDLE hCard, DWORD dwShareMode, DWORD dwPreferredProto
   return sim::leave(index, SCARD_S_SUCCESS);
 }
 
+// The handle's own card, as pcsc-lite answers: a reset or removal since the
+// connect is reported instead of the state, and the ATR is the one of the
+// card in the reader now, which is the handle's.
+LONG SCardStatus(SCARDHANDLE hCard, LPSTR szReaderName, LPDWORD pcchReaderLen, LPDWORD pdwState, LPDWORD pdwProtocol,
+                 LPBYTE pbAtr, LPDWORD pcbAtrLen) {
+  Call call;
+  call.fn = "SCardStatus";
+  call.card = hCard;
+  LONG fault;
+  const std::size_t index = sim::enter(call, fault);
+  if (fault != SCARD_S_SUCCESS) return fault;
+  sim::Handle* handle = nullptr;
+  const LONG checked = sim::check_handle(hCard, handle);
+  if (checked != SCARD_S_SUCCESS) return sim::leave(index, checked);
+  const sim::Reader* reader = sim::reader_of(*handle);
+  const sim::Bytes& atr = reader->card.atr;
+  const DWORD name_needed = static_cast<DWORD>(reader->name.size() + 1);
+  const DWORD atr_needed = static_cast<DWORD>(std::min<std::size_t>(atr.size(), MAX_ATR_SIZE));
+  LONG result = SCARD_S_SUCCESS;
+  if (szReaderName != nullptr) {
+    if (pcchReaderLen == nullptr || *pcchReaderLen < name_needed) result = SCARD_E_INSUFFICIENT_BUFFER;
+    else std::memcpy(szReaderName, reader->name.c_str(), name_needed);
+  }
+  if (pcchReaderLen != nullptr) *pcchReaderLen = name_needed;
+  if (pbAtr != nullptr) {
+    if (pcbAtrLen == nullptr || *pcbAtrLen < atr_needed) result = SCARD_E_INSUFFICIENT_BUFFER;
+    else if (atr_needed > 0) std::memcpy(pbAtr, atr.data(), atr_needed);
+  }
+  if (pcbAtrLen != nullptr) *pcbAtrLen = atr_needed;
+  if (pdwState != nullptr) *pdwState = (reader->events << 16) | SCARD_STATE_PRESENT;
+  if (pdwProtocol != nullptr) *pdwProtocol = handle->protocol;
+  return sim::leave(index, result);
+}
+
 LONG SCardBeginTransaction(SCARDHANDLE hCard) {
   Call call;
   call.fn = "SCardBeginTransaction";

@@ -78,6 +78,7 @@ static struct {
   pcsc_long (*connect)(pcsc_long, const char*, pcsc_dword, pcsc_dword, pcsc_long*, pcsc_dword*);
   pcsc_long (*reconnect)(pcsc_long, pcsc_dword, pcsc_dword, pcsc_dword, pcsc_dword*);
   pcsc_long (*disconnect)(pcsc_long, pcsc_dword);
+  pcsc_long (*status)(pcsc_long, char*, pcsc_dword*, pcsc_dword*, pcsc_dword*, unsigned char*, pcsc_dword*);
   pcsc_long (*begin_transaction)(pcsc_long);
   pcsc_long (*end_transaction)(pcsc_long, pcsc_dword);
   pcsc_long (*transmit)(pcsc_long, const pcsc_io_request*, const unsigned char*, pcsc_dword, pcsc_io_request*,
@@ -110,6 +111,7 @@ static void load_pcsc(void) {
   BIND(connect, "SCardConnect");
   BIND(reconnect, "SCardReconnect");
   BIND(disconnect, "SCardDisconnect");
+  BIND(status, "SCardStatus");
   BIND(begin_transaction, "SCardBeginTransaction");
   BIND(end_transaction, "SCardEndTransaction");
   BIND(transmit, "SCardTransmit");
@@ -387,6 +389,49 @@ LONG WINAPI SCardReconnect(SCARDHANDLE hCard, DWORD dwShareMode, DWORD dwPreferr
 LONG WINAPI SCardDisconnect(SCARDHANDLE hCard, DWORD dwDisposition) {
   if (!have_pcsc()) return WIN_F_INTERNAL_ERROR;
   return win_result(pcsc.disconnect((pcsc_long)hCard, dwDisposition));
+}
+
+/* The reader's name in UTF-16 (with szReaderName NULL, WinSCard gives only
+ * the length it needs, and succeeds), the state, the protocol and the ATR. */
+LONG WINAPI SCardStatusW(SCARDHANDLE hCard, LPWSTR szReaderName, LPDWORD pcchReaderLen, LPDWORD pdwState,
+                         LPDWORD pdwProtocol, LPBYTE pbAtr, LPDWORD pcbAtrLen) {
+  if (!have_pcsc()) return WIN_F_INTERNAL_ERROR;
+  if ((szReaderName != NULL && pcchReaderLen == NULL) || (pbAtr != NULL && pcbAtrLen == NULL))
+    return WIN_E_INVALID_PARAMETER;
+  char name[1024];
+  pcsc_dword name_length = sizeof name;
+  pcsc_dword state = 0, protocol = 0;
+  unsigned char atr[PCSC_ATR_SIZE];
+  pcsc_dword atr_length = sizeof atr;
+  const pcsc_long result = pcsc.status((pcsc_long)hCard, name, &name_length, &state, &protocol, atr, &atr_length);
+  if (result != PCSC_S_SUCCESS) return win_result(result);
+  LONG answer = WIN_SUCCESS;
+  if (pcchReaderLen != NULL) {
+    WCHAR wide[sizeof name + 1];
+    const size_t bytes = name_length > 0 && name_length <= sizeof name ? name_length - 1 : 0;
+    const DWORD needed = (DWORD)to_utf16(name, bytes, wide) + 1;
+    wide[needed - 1] = 0;
+    if (szReaderName != NULL) {
+      if (*pcchReaderLen < needed)
+        answer = WIN_E_INSUFFICIENT_BUFFER;
+      else
+        memcpy(szReaderName, wide, needed * sizeof(WCHAR));
+    }
+    *pcchReaderLen = needed;
+  }
+  if (pdwState != NULL) *pdwState = (DWORD)state;
+  if (pdwProtocol != NULL) *pdwProtocol = win_protocols(protocol);
+  if (pcbAtrLen != NULL) {
+    const DWORD given = (DWORD)(atr_length < PCSC_ATR_SIZE ? atr_length : PCSC_ATR_SIZE);
+    if (pbAtr != NULL) {
+      if (*pcbAtrLen < given)
+        answer = WIN_E_INSUFFICIENT_BUFFER;
+      else
+        memcpy(pbAtr, atr, given);
+    }
+    *pcbAtrLen = given;
+  }
+  return answer;
 }
 
 LONG WINAPI SCardBeginTransaction(SCARDHANDLE hCard) {

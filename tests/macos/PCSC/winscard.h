@@ -24,6 +24,8 @@ int32_t SCardConnect(SCARDCONTEXT hContext, const char *szReader, uint32_t dwSha
 int32_t SCardReconnect(SCARDHANDLE hCard, uint32_t dwShareMode, uint32_t dwPreferredProtocols,
                        uint32_t dwInitialization, uint32_t *pdwActiveProtocol);
 int32_t SCardDisconnect(SCARDHANDLE hCard, uint32_t dwDisposition);
+int32_t SCardStatus(SCARDHANDLE hCard, char *mszReaderNames, uint32_t *pcchReaderLen, uint32_t *pdwState,
+                    uint32_t *pdwProtocol, unsigned char *pbAtr, uint32_t *pcbAtrLen);
 int32_t SCardBeginTransaction(SCARDHANDLE hCard);
 int32_t SCardEndTransaction(SCARDHANDLE hCard, uint32_t dwDisposition);
 int32_t SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST *pioSendPci, const unsigned char *pbSendBuffer,
