@@ -30,13 +30,16 @@ skipped). Standard library only.
 """
 
 import argparse
+import fcntl
 import os
+import pty
 import random
 import re
 import shlex
 import signal
 import subprocess
 import sys
+import termios
 import threading
 import time
 from pathlib import Path
@@ -136,6 +139,10 @@ LATIN1_LINE = b"Reader: Caf\xef\xbf\xbd Reader 00 00"
 # (U+0085); each is shown as '?'.
 CONTROL_NAME = b"Evil\x1b[2J\x1b[H\rfound AID:   X\x07 \xc2\x85"
 CONTROL_LINE = b"Reader: Evil?[2J?[H?found AID:   X? ? 00 00"
+# A name with a terminal's commands (a window title ended by BEL, a clear
+# screen), DEL and a C1 control (U+0085), and how scripts/readers.py shows it.
+TERMINAL_NAME = b"Evil\x1b]0;pwned\x07\x1b[2J\x7f \xc2\x85 \xc3\x9cber"
+TERMINAL_SHOWN = "Evil?]0;pwned??[2J? ? \u00dcber"
 NO_VALUE = b"\xa0"  # the catalogue's mark for a field without a value (Windows-1252 no-break space)
 
 # Catalogue rows that the virtual cards carry: aid, name, description, vendor.
@@ -1274,18 +1281,20 @@ def case_readers_script(c):
     """scripts/readers.py, by which the demo decides to scan the machine's
     readers: with no service, with only empty readers and with a card in
     one, `card` says why not or names the reader, and its exit status says
-    whether there is a card; `list` names every reader."""
+    whether there is a card; `list` names every reader, and neither prints
+    a control character of a reader's name."""
     script = Path(c.opts.stack).resolve().parent / "readers.py"
 
-    def run(command):
+    def expect(command, status, lines):
         done = subprocess.run([sys.executable, str(script), command], stdout=subprocess.PIPE,
                               stderr=subprocess.STDOUT, timeout=Limits.STEP, check=False)
-        return done.returncode, done.stdout.decode(errors="replace").splitlines()
-
-    def expect(command, status, lines):
-        got = run(command)
+        got = (done.returncode, done.stdout.decode(errors="replace").splitlines())
         if got != (status, lines):
             raise Failure(f"readers.py {command}: status {got[0]}, {got[1]!r}; expected {status}, {lines!r}")
+        # Nothing that a terminal would take as a command: no C0 control but
+        # the line feed, no DEL, no C1 control (UTF-8 C2 80..C2 9F).
+        if re.search(rb"[\x00-\x09\x0b-\x1f\x7f]|\xc2[\x80-\x9f]", done.stdout):
+            raise Failure(f"readers.py {command} printed control characters: {done.stdout!r}")
 
     expect("card", 1, ["no PC/SC service (err 8010001D)"])
     expect("list", 1, ["no PC/SC service (err 8010001D)"])
@@ -1298,6 +1307,359 @@ def case_readers_script(c):
     expect("list", 0, names)
     c.card("apps").wait_inserted()
     expect("card", 0, [names[0]])
+    # Readers named with a terminal's commands, as a USB device's product
+    # string may carry them (ESC ] sets the window title up to BEL, ESC [2J
+    # clears the screen), and DEL and a C1 control: each control character
+    # is shown as '?', as the tool shows it. The card goes first: it would
+    # reconnect to the new pcscd before the reader is there.
+    for old in c.cards:
+        old.stop()
+    c.pcscd.stop()
+    c.pcscd.start(reader_name=TERMINAL_NAME)
+    c.card("apps").wait_inserted()
+    names = [TERMINAL_SHOWN + " 00 00", TERMINAL_SHOWN + " 00 01"]
+    expect("card", 0, [names[0]])
+    expect("list", 0, names)
+
+
+# How long Ctrl-C may take to end the demo and the tool: at once, as a
+# user sees it.
+CTRL_C_GONE = 2.0
+
+
+def running_tools(exe):
+    """PIDs of the processes that run the build `exe` (this PID namespace
+    only: the stack mounts its own /proc)."""
+    target = os.path.realpath(exe)
+    pids = []
+    for entry in os.listdir("/proc"):
+        if entry.isdigit():
+            try:
+                if os.readlink(f"/proc/{entry}/exe") == target:
+                    pids.append(int(entry))
+            except OSError:
+                pass  # gone, or a zombie
+    return pids
+
+
+def case_demo_ctrl_c(c):
+    """scripts/demo.sh on a terminal (a pseudo-terminal), with a card
+    without known applications in the machine's reader (this stack's
+    pcscd): the demo runs the tool on it, which scans it and waits for the
+    next card. Ctrl-C (the terminal's INTR character) two seconds into that
+    wait ends the demo with status 130, as a shell reports an interrupted
+    command, and leaves no tool running. The demo runs the build under test
+    (QUILLON_DEMO_BUILD): no package install, no build."""
+    c.pcscd.start()
+    c.card("none").wait_inserted()
+    demo = Path(c.opts.stack).resolve().parent / "demo.sh"
+    env = dict(os.environ, QUILLON_DEMO_BUILD=str(Path(c.opts.quillon).resolve().parent))
+    master, slave = pty.openpty()
+
+    def on_terminal():
+        # As a shell starts a command on a terminal: a session whose
+        # controlling terminal is the pseudo-terminal, and SIGINT not
+        # ignored (this driver runs as a background job of the stack
+        # script, which ignores it).
+        os.setsid()
+        fcntl.ioctl(0, termios.TIOCSCTTY, 0)
+        signal.signal(signal.SIGINT, signal.SIG_DFL)
+
+    proc = subprocess.Popen([str(demo)], stdin=slave, stdout=slave, stderr=slave, env=env,
+                            preexec_fn=on_terminal)
+    os.close(slave)
+    out = bytearray()
+    cond = threading.Condition()
+
+    def read():
+        while True:
+            try:
+                chunk = os.read(master, 65536)
+            except OSError:  # EIO: the terminal's last writer has gone
+                chunk = b""
+            with cond:
+                if not chunk:
+                    cond.notify_all()
+                    return
+                out.extend(chunk)
+                cond.notify_all()
+
+    reader = threading.Thread(target=read, daemon=True)
+    reader.start()
+
+    def wait_output(needle, timeout):
+        end = Limits.until(timeout)
+        with cond:
+            while needle not in out:
+                if time.monotonic() > end or not reader.is_alive():
+                    raise Failure(f"expected {needle!r} from the demo; its output:\n" + show(bytes(out)))
+                cond.wait(0.1)
+
+    try:
+        wait_output(b"(a card is in this machine's reader '", Limits.STEP)
+        wait_output(RETRY, Limits.START["native"] + Limits.STEP)
+        time.sleep(2)
+        if proc.poll() is not None:
+            raise Failure(f"the demo ended with {proc.returncode} before Ctrl-C:\n" + show(bytes(out)))
+        sent = time.monotonic()
+        os.write(master, b"\x03")
+        try:
+            code = proc.wait(timeout=CTRL_C_GONE)
+        except subprocess.TimeoutExpired:
+            raise Failure(f"the demo still ran {CTRL_C_GONE:g} s after Ctrl-C; its output:\n" + show(bytes(out)))
+        # A shell gives 128 + N for a command that signal N ended.
+        status = 128 - code if code < 0 else code
+        if status != 130:
+            raise Failure(f"the demo ended with status {status} after Ctrl-C, not 130; its output:\n"
+                          + show(bytes(out)))
+        wait_until("no quillon left after Ctrl-C", lambda: not running_tools(c.opts.quillon),
+                   timeout=max(0.0, sent + CTRL_C_GONE - time.monotonic()))
+        print(f"  Ctrl-C ended the demo (status 130) and the tool in {time.monotonic() - sent:.2f} s")
+    finally:
+        if proc.poll() is None:
+            os.killpg(proc.pid, signal.SIGKILL)
+            proc.wait()
+        for pid in running_tools(c.opts.quillon):
+            os.kill(pid, signal.SIGKILL)
+        os.close(master)
+        reader.join(1)
+
+
+# ---------------------------------------------------------------------------
+# Other programs on the same card
+
+class OtherClient:
+    """Another PC/SC program on this stack's pcscd (libpcsclite through
+    ctypes), sharing the card as card middleware or a test tool does: each
+    reset() connects shared and disconnects with SCARD_RESET_CARD, after
+    which every other handle on the card answers SCARD_W_RESET_CARD until it
+    is reconnected."""
+
+    SCOPE_SYSTEM = 2
+    SHARE_SHARED = 2
+    PROTOCOLS = 3  # T=0 or T=1
+    RESET_CARD = 1
+
+    def __init__(self):
+        import ctypes
+        import ctypes.util
+        self.ctypes = ctypes
+        self.lib = ctypes.CDLL(ctypes.util.find_library("pcsclite") or "libpcsclite.so.1")
+        for name in ("SCardEstablishContext", "SCardReleaseContext", "SCardConnect", "SCardDisconnect"):
+            getattr(self.lib, name).restype = ctypes.c_long
+        self.context = ctypes.c_long(0)
+        result = self.lib.SCardEstablishContext(self.SCOPE_SYSTEM, None, None, ctypes.byref(self.context))
+        if result != 0:
+            raise Failure(f"the other client has no PC/SC context (err {result & 0xFFFFFFFF:08X})")
+        self.resets = 0
+
+    def reset(self, reader=READER0[len(b"Reader: "):]):
+        """Resets the card in reader; returns whether it did (a card may be
+        away or held in a transaction a moment longer)."""
+        c = self.ctypes
+        card, protocol = c.c_long(0), c.c_ulong(0)
+        if self.lib.SCardConnect(self.context, reader, self.SHARE_SHARED, self.PROTOCOLS,
+                                 c.byref(card), c.byref(protocol)) != 0:
+            return False
+        done = self.lib.SCardDisconnect(card, self.RESET_CARD) == 0
+        self.resets += done
+        return done
+
+    def close(self):
+        self.lib.SCardReleaseContext(self.context)
+
+
+class Resetter:
+    """Resets the card from another client at the given moments (seconds
+    from start()), or without pause for `endless` seconds, in a thread."""
+
+    def __init__(self, moments=(), endless=0.0):
+        self.client = OtherClient()
+        self.moments = list(moments)
+        self.endless = endless
+        self.thread = threading.Thread(target=self._run, daemon=True)
+
+    def start(self):
+        self.began = time.monotonic()
+        self.thread.start()
+        return self
+
+    def _run(self):
+        for moment in self.moments:
+            time.sleep(max(0.0, self.began + moment - time.monotonic()))
+            self.client.reset()
+        while time.monotonic() < self.began + self.endless:
+            self.client.reset()
+
+    def join(self):
+        self.thread.join(Limits.STEP + self.endless + (self.moments[-1] if self.moments else 0))
+        self.client.close()
+        return self.client.resets
+
+
+RESET_LINE = b"card reset by another program: reconnected"
+
+
+def case_resets(c):
+    """Another program resets the card while the tool scans it (it connects
+    shared and disconnects with SCARD_RESET_CARD): six times 50 ms apart and
+    four times 100 ms apart, from 20 ms after the tool's start. The tool
+    reconnects its handle and sends the same command again: every run
+    prints the whole report, without and with debug. A schedule is run
+    again (five times at most) until one of its resets met the session,
+    which pcscd's log of reconnects shows (the serial reads make three of
+    their own), so that the case cannot pass without the fault."""
+    c.pcscd.start(debug=True)
+    card = c.card("apps")
+    card.wait_inserted()
+    apps = CARDS["apps"]
+    for moments in ([0.02 + 0.05 * i for i in range(6)], [0.02 + 0.1 * i for i in range(4)]):
+        for debug in (False, True):
+            what = f"{len(moments)} resets, {'debug' if debug else 'no debug'}"
+            for attempt in range(1, 6):
+                reconnects = c.pcscd.commands("RECONNECT")
+                t = c.run_tool(*(["debug"] if debug else []))
+                resetter = Resetter(moments).start()
+                c.report_exit(t.wait_exit())
+                done = resetter.join()
+                out = t.output()
+                met = c.pcscd.commands("RECONNECT") - reconnects - len(apps["rows"])
+                if done != len(moments):
+                    raise Failure(f"{what}: the other client reset the card {done} times")
+                if debug:
+                    ls = lines_of(out)
+                    found = [l for l in ls if l.startswith(b"found AID:")]
+                    if found != [field_lines(r)[0] for r in apps["rows"]] or b"transmit failed" in out:
+                        raise Failure(f"{what}: the report lost applications:\n" + show(out))
+                    if ls.count(RESET_LINE) != met:
+                        raise Failure(f"{what}: {met} reconnects after resets, {ls.count(RESET_LINE)} traced")
+                else:
+                    check_exact(f"report with {what}", out, lines_of(BANNER) + [READER0] + report_lines(apps))
+                c.tool = None
+                if met > 0:
+                    break
+            else:
+                raise Failure(f"{what}: in 5 runs no reset met the session; the case proves nothing")
+            print(f"  {what}: whole report; {met} reset(s) met the session (run {attempt})")
+
+
+def case_two_runs(c):
+    """Two runs of the tool on one card at once, five times: each one's
+    serial reads and final disconnect reset the card under the other, which
+    reconnects; both print the whole report and exit 0."""
+    c.pcscd.start()
+    card = c.card("apps")
+    card.wait_inserted()
+    expected = lines_of(BANNER) + [READER0] + report_lines(CARDS["apps"])
+    for attempt in range(5):
+        first = c.run_tool()
+        second = Tool(c.opts.quillon, c.workdir, limit=Limits.START["native"] + Limits.RUN)
+        try:
+            for name, tool in (("first", first), ("second", second)):
+                code = tool.wait_exit()
+                if code != 0:
+                    raise Failure(f"try {attempt + 1}: the {name} run exited with {code}:\n" + show(tool.output()))
+                check_exact(f"try {attempt + 1}, the {name} run", tool.output(), expected)
+        finally:
+            second.kill()
+        c.tool = None
+    print("  5 of 5 tries: both runs printed the whole report")
+
+
+def case_resets_endless(c):
+    """Another program resets the card without pause for 3 s from the
+    scan's start. Each card session reconnects at most 32 times; the tool
+    still ends (once the resets stop, at the latest), and no report block
+    names an application the card lacks."""
+    c.pcscd.start()
+    card = c.card("apps")
+    card.wait_inserted()
+    t = c.run_tool("debug", run=Limits.RUN + 3)
+    card.wait_log(r"^\d+ > 00A40400", timeout=Limits.START["native"] + Limits.STEP)
+    resetter = Resetter(endless=3.0).start()
+    c.report_exit(t.wait_exit())
+    done = resetter.join()
+    ls = lines_of(t.output())
+    sessions, per_session = 0, []
+    for line in ls:
+        if line == b"detecting AIDs...":
+            sessions += 1
+            per_session.append(0)
+        elif line == RESET_LINE and per_session:
+            per_session[-1] += 1
+    if max(per_session, default=0) > 32:
+        raise Failure(f"reconnects per session {per_session}: more than 32")
+    carried = {field_lines(r)[0] for r in CARDS["apps"]["rows"]}
+    phantom = [l for l in ls if l.startswith(b"found AID:") and l not in carried]
+    if phantom:
+        raise Failure(f"blocks for applications the card lacks: {phantom!r}")
+    if done < 10 or not any(per_session):
+        raise Failure(f"{done} resets, reconnects per session {per_session}: the resets did not meet the scan")
+    print(f"  {done} resets in 3 s; {sessions} session(s), reconnects {per_session}; "
+          f"{sum(1 for l in ls if l.startswith(b'found AID:'))} block(s)")
+
+
+def case_output_fails(c):
+    """Standard output that takes nothing: on /dev/full (as a full disk)
+    the tool ends at once with status 1 and one line on standard error, and
+    never scans; on a pipe whose reader has gone, SIGPIPE ends it, as any
+    filter."""
+    c.pcscd.start()
+    card = c.card("apps")
+    card.wait_inserted()
+    err = c.workdir / "full.stderr"
+    with open("/dev/full", "wb") as full, open(err, "wb") as errors:
+        done = subprocess.run([c.opts.quillon], stdin=subprocess.DEVNULL, stdout=full, stderr=errors,
+                              timeout=Limits.START["native"] + Limits.RUN, check=False)
+    said = err.read_bytes()
+    if done.returncode != 1 or said != b"quillon: cannot write to standard output: No space left on device\n":
+        raise Failure(f"on /dev/full: status {done.returncode}, standard error {said!r}")
+    if "> 00A40400" in card.log():
+        raise Failure("on /dev/full the tool scanned the card")
+    # A reader that takes the banner and goes.
+    proc = subprocess.Popen([c.opts.quillon], stdin=subprocess.DEVNULL, stdout=subprocess.PIPE,
+                            stderr=subprocess.PIPE)
+    try:
+        got = proc.stdout.read(len(BANNER))
+        proc.stdout.close()
+        code = proc.wait(timeout=Limits.START["native"] + Limits.RUN)
+    finally:
+        if proc.poll() is None:
+            proc.kill()
+            proc.wait()
+    said = proc.stderr.read()
+    proc.stderr.close()
+    if got != BANNER or code != -signal.SIGPIPE or said:
+        raise Failure(f"on a closed pipe: status {code}, standard error {said!r}, not ended by SIGPIPE")
+    print("  /dev/full: status 1, one line; a closed pipe: SIGPIPE")
+
+
+def case_atr_late(c):
+    """A card put into the second reader while the walk is busy with the
+    first: the first reader's card (no known application) stalls on a
+    SELECT in the middle of its scan, the apps card is put into the second
+    reader, empty at the last status-change wait, and the first card is
+    then pulled. In the same walk the tool connects to the second reader and
+    shows the ATR of the card it connected, not the wait's empty one."""
+    c.pcscd.start()
+    first = c.card("none", "--stall-on", "00A40400", "--stall-at", "50", "--once")
+    first.wait_inserted()
+    t = c.run_tool()
+    first.wait_log(r"^\d+ stall$")
+    second = VCard(c.opts.vcard, c.port + 1, c.workdir, "apps")
+    c.cards.append(second)
+    second.wait_inserted()
+    first.kill()
+    c.report_exit(t.wait_exit())
+    ls = lines_of(t.output())
+    apps = CARDS["apps"]
+    if READER1 not in ls:
+        raise Failure("the second reader was never visited:\n" + show(t.output()))
+    at = ls.index(READER1)
+    compare_lines("the second reader's session", ls[at:at + 3],
+                  [READER1, b"ATR: '" + apps["atr"] + b"'", b"detecting AIDs..."])
+    compare_lines("the second reader's report", ls[at + 1:], report_lines(apps))
+    print("  " + ls[at + 1].decode())
 
 
 CASES = {
@@ -1320,6 +1682,12 @@ CASES = {
     "soak": case_soak,
     "nonascii": case_nonascii,
     "readers_script": case_readers_script,
+    "demo_ctrl_c": case_demo_ctrl_c,
+    "resets": case_resets,
+    "two_runs": case_two_runs,
+    "resets_endless": case_resets_endless,
+    "output_fails": case_output_fails,
+    "atr_late": case_atr_late,
 }
 
 # Stack options of a case (scripts/pcsc-stack.sh).
