@@ -104,6 +104,8 @@ Replay prepare(const std::vector<sim::Call>& calls) {
     } else if (call.fn == "SCardConnect") {
       step.fn = Step::Fn::connect;
       out.reader = call.reader;
+    } else if (call.fn == "SCardStatus") {
+      step.fn = Step::Fn::status;
     } else if (call.fn == "SCardBeginTransaction") {
       step.fn = Step::Fn::begin;
     } else if (call.fn == "SCardEndTransaction") {
@@ -137,6 +139,12 @@ std::size_t replay(const Replay& record, SCARDCONTEXT context, SCARDHANDLE card)
       case Step::Fn::connect:
         result = SCardConnect(context, record.reader.c_str(), step.value, step.protocols, &card, &protocol);
         break;
+      case Step::Fn::status: {
+        std::uint8_t atr[36];
+        DWORD atr_length = sizeof atr;
+        result = read_card_atr(card, atr, atr_length);
+        break;
+      }
       case Step::Fn::begin:
         result = SCardBeginTransaction(card);
         break;

@@ -46,7 +46,7 @@ std::vector<sim::Call> record_scan(CardKind kind);
 // A record turned into plain steps, decoded before any timing so that a
 // replay spends nothing beyond the PC/SC calls themselves.
 struct Step {
-  enum class Fn { connect, transmit, begin, end, reconnect, disconnect } fn = Fn::transmit;
+  enum class Fn { connect, status, transmit, begin, end, reconnect, disconnect } fn = Fn::transmit;
   DWORD value = 0;      // share mode, disposition or initialisation
   DWORD protocols = 0;  // preferred protocols
   const SCARD_IO_REQUEST* pci = nullptr;
