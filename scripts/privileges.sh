@@ -39,11 +39,11 @@ give_back_clone() {
     [ "$owner" -ne 0 ] || exit 0
     count=$(find . -xdev -user 0 -print0 | tr -dc '\0' | wc -c)
     [ "$count" -gt 0 ] || exit 0
-    name=$(id -nu "$owner" 2>/dev/null || echo "$owner")
+    owner_name=$(id -nu "$owner" 2>/dev/null || echo "$owner")
     if chown -R -P --from=0 "$owner:$group" .; then
-      echo "(${0##*/}: the $count files made as root in $root now belong to $name, as the clone does)" >&2
+      echo "(${0##*/}: the $count files made as root in $root now belong to $owner_name, as the clone does)" >&2
     else
-      echo "(${0##*/}: some of the $count files made as root in $root could not be given to $name)" >&2
+      echo "(${0##*/}: some of the $count files made as root in $root could not be given to $owner_name)" >&2
     fi
   )
   return 0
