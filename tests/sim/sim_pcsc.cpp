@@ -191,6 +191,16 @@ void reset_card(const Handle& handle) {
   if (reader->card.on_reset) reader->card.on_reset();
 }
 
+// Opens the record of a call on a card handle and checks the handle, as
+// every call that reaches the card does: SCARD_S_SUCCESS with handle set,
+// or the fault or the handle's own answer, recorded as the call's result.
+LONG enter_on_card(const Call& call, std::size_t& index, Handle*& handle) {
+  LONG fault;
+  index = enter(call, fault);
+  if (fault != SCARD_S_SUCCESS) return fault;
+  return leave(index, check_handle(call.card, handle));
+}
+
 }  // namespace
 
 void reset() { world() = World(); }
@@ -475,12 +485,10 @@ LONG SCardStatus(SCARDHANDLE hCard, LPSTR szReaderName, LPDWORD pcchReaderLen, L
   Call call;
   call.fn = "SCardStatus";
   call.card = hCard;
-  LONG fault;
-  const std::size_t index = sim::enter(call, fault);
-  if (fault != SCARD_S_SUCCESS) return fault;
+  std::size_t index = 0;
   sim::Handle* handle = nullptr;
-  const LONG checked = sim::check_handle(hCard, handle);
-  if (checked != SCARD_S_SUCCESS) return sim::leave(index, checked);
+  const LONG checked = sim::enter_on_card(call, index, handle);
+  if (checked != SCARD_S_SUCCESS) return checked;
   const sim::Reader* reader = sim::reader_of(*handle);
   const sim::Bytes& atr = reader->card.atr;
   const DWORD name_needed = static_cast<DWORD>(reader->name.size() + 1);
@@ -505,12 +513,10 @@ LONG SCardBeginTransaction(SCARDHANDLE hCard) {
   Call call;
   call.fn = "SCardBeginTransaction";
   call.card = hCard;
-  LONG fault;
-  const std::size_t index = sim::enter(call, fault);
-  if (fault != SCARD_S_SUCCESS) return fault;
+  std::size_t index = 0;
   sim::Handle* handle = nullptr;
-  const LONG checked = sim::check_handle(hCard, handle);
-  if (checked != SCARD_S_SUCCESS) return sim::leave(index, checked);
+  const LONG checked = sim::enter_on_card(call, index, handle);
+  if (checked != SCARD_S_SUCCESS) return checked;
   handle->in_transaction = true;
   return sim::leave(index, SCARD_S_SUCCESS);
 }
@@ -544,12 +550,10 @@ LONG SCardTransmit(SCARDHANDLE hCard, const SCARD_IO_REQUEST* pioSendPci, LPCBYT
   call.receive_pci = pioRecvPci != nullptr;
   call.receive_capacity = pcbRecvLength != nullptr ? *pcbRecvLength : 0;
   call.sent.assign(pbSendBuffer, pbSendBuffer + cbSendLength);
-  LONG fault;
-  const std::size_t index = sim::enter(call, fault);
-  if (fault != SCARD_S_SUCCESS) return fault;
+  std::size_t index = 0;
   sim::Handle* handle = nullptr;
-  const LONG checked = sim::check_handle(hCard, handle);
-  if (checked != SCARD_S_SUCCESS) return sim::leave(index, checked);
+  const LONG checked = sim::enter_on_card(call, index, handle);
+  if (checked != SCARD_S_SUCCESS) return checked;
   if (pioSendPci == nullptr || pioSendPci->dwProtocol != handle->protocol)
     return sim::leave(index, SCARD_E_PROTO_MISMATCH);
   // A copy: the responder may take its own card out of the reader.
