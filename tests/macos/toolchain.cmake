@@ -11,8 +11,9 @@ set(CMAKE_CXX_COMPILER g++)
 # undefined; this folder first, for the framework's headers and for the
 # system headers that lose what macOS does not have (sys/socket.h,
 # netinet/tcp.h).
+# The folder is quoted: a clone's path may hold spaces.
 set(CMAKE_CXX_FLAGS_INIT
-    "-U__linux__ -Ulinux -U__linux -U__gnu_linux__ -D__APPLE__ -D__MACH__ -I${CMAKE_CURRENT_LIST_DIR}")
+    "-U__linux__ -Ulinux -U__linux -U__gnu_linux__ -D__APPLE__ -D__MACH__ -I\"${CMAKE_CURRENT_LIST_DIR}\"")
 # CMake's compiler checks compile a static library: a macOS link cannot be
 # made here.
 set(CMAKE_TRY_COMPILE_TARGET_TYPE STATIC_LIBRARY)
