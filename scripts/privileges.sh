@@ -87,7 +87,9 @@ check_own_files() {
   [ "$(id -u)" -ne 0 ] || return 0
   for folder in "$@"; do
     [ -e "$root/$folder" ] || continue
-    other=$(find "$root/$folder" -xdev ! -user "$(id -u)" -print -quit 2>/dev/null)
+    # install_manifest.txt, the list that `sudo cmake --install build` writes,
+    # is root's and stays so: no build writes it, and the user may remove it.
+    other=$(find "$root/$folder" -xdev ! -user "$(id -u)" ! -name install_manifest.txt -print -quit 2>/dev/null)
     if [ -n "$other" ]; then
       echo "${0##*/}: $root/$folder holds files that are not yours (e.g. $other), left by a run as root;" \
         "make them yours first: sudo chown -R $(id -un): $(shell_quote "$root/$folder")" >&2

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs everything the tests need, builds, and runs every test:
-#  0. shellcheck on the scripts (scripts/*.sh, tests/wine/*.sh), which must
-#     find nothing;
+#  0. shellcheck on the scripts (scripts/*.sh, tests/wine/*.sh,
+#     tests/scripts/*.sh), which must find nothing;
 #  1. the unit and whole-program tests on the simulated PC/SC, and the
 #     end-to-end tests on a private pcscd with the vpcd driver and the
 #     virtual card (in namespaces of their own: user namespaces when run as
@@ -84,7 +84,7 @@ done_step
 # -x follows the files the scripts source, for the variables and functions they share.
 echo "== shellcheck: the scripts"
 begin "shellcheck"
-shell_scripts=(scripts/*.sh tests/wine/*.sh)
+shell_scripts=(scripts/*.sh tests/wine/*.sh tests/scripts/*.sh)
 shellcheck -x "${shell_scripts[@]}"
 echo "shellcheck $(shellcheck --version | sed -n 's/^version: //p'): ${#shell_scripts[@]} scripts, no finding"
 done_check

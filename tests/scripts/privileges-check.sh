@@ -22,7 +22,10 @@
 #     - while the owner keeps swapping build-vpcd for such a link, nothing is
 #       unpacked outside (up to 20 runs);
 #     - a failed download and a broken package leave no temporary folder,
-#       neither in TMPDIR nor in the clone.
+#       neither in TMPDIR nor in the clone;
+#   check_own_files (scripts/privileges.sh), run by the owner: a build
+#   folder holding a file of root's stops it, the list of installed files
+#   that `sudo cmake --install` leaves does not.
 # The last line is `summary: N passed, N failed`.
 set -u
 
@@ -150,6 +153,29 @@ changed=$(not_root_owned "$out")
 ok=0
 [ "$changed" = 0 ] || ok=1
 check $ok "give_back_clone: with a folder of the clone swapped for a link again and again, no file outside changes owner ($rounds rounds, $changed changed)"
+
+# --- check_own_files ------------------------------------------------------------
+# The owner's demo and test command stop at their start on a build folder
+# that holds a file of root's, naming it, but not on the list of installed
+# files that `sudo cmake --install build` leaves there.
+clone=$(new_clone own)
+mkdir -p "$clone/build"
+chown $owner:$owner "$clone/build"
+: >"$clone/build/install_manifest.txt"
+# own_files: check_own_files run by the owner on the clone's build folder.
+# shellcheck disable=SC2016  # the owner's own script, with its own arguments
+own_files() { as_owner bash -c '. "$1/scripts/privileges.sh"; check_own_files "$1" build' _ "$clone"; }
+ok=0
+own_files 2>/dev/null || ok=1
+check $ok "check_own_files: a build folder whose one file of root's is install_manifest.txt goes on"
+: >"$clone/build/made-by-root"
+ok=0
+if said=$(own_files 2>&1); then
+  ok=1
+else
+  case $said in *"$clone/build/made-by-root"*) ;; *) ok=1 ;; esac
+fi
+check $ok "check_own_files: any other file of root's in a build folder stops it, named"
 
 # --- install-deps: the vpcd driver --------------------------------------------------------
 if [ -e /usr/lib/pcsc/drivers/serial/libifdvpcd.so ]; then
