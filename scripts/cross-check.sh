@@ -22,8 +22,11 @@
 #      and the end-to-end cases whose outcome can depend on the architecture
 #      (label e2e; the foreign quillon against the native pcscd and virtual
 #      card, its output compared byte for byte with the native build's
-#      where the case fixes it). The long timed cases (idle, pulls, soak)
-#      and memcheck stay with the native build, in scripts/test.sh;
+#      where the case fixes it). The long timed cases (idle, pulls, soak),
+#      memcheck, the cases that run no quillon or whose logic is no
+#      architecture's (readers_script, demo_ctrl_c, resets, two_runs,
+#      resets_endless, output_fails, atr_late) and the privileges check of
+#      the scripts stay with the native build, in scripts/test.sh;
 #   5. the package, quillon_1.0_ARCH.deb, built twice and checked by
 #      scripts/package-check.sh for its architecture (build-pkg-ARCH).
 # The last line is always `summary: N passed, N failed`: each CTest test

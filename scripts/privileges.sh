@@ -1,7 +1,8 @@
 # shellcheck shell=bash
 # Sourced by the set-up and check scripts (install-deps.sh, demo.sh,
-# test.sh, cross-check.sh, debian-check.sh): which steps run as root, and
-# whose files the clone holds.
+# test.sh, cross-check.sh, debian-check.sh) and by their check
+# (tests/scripts/privileges-check.sh): which steps run as root, and whose
+# files the clone holds.
 
 # run_as_root COMMAND [ARGS...]: COMMAND as root, directly when this is
 # root, through sudo otherwise, with a line that says so. DEBIAN_FRONTEND,

@@ -7,7 +7,8 @@
 #     virtual card (in namespaces of their own: user namespaces when run as
 #     an ordinary user), for the Linux build and, under Wine on a WinSCard
 #     over pcsc-lite (Wine's own from Wine 9 on, a test one on
-#     Wine 8), for the Windows build;
+#     Wine 8), for the Windows build; and the check of what the set-up
+#     scripts do as root in another user's clone (skipped for a user);
 #  2. the unit and whole-program tests again, built with AddressSanitizer and
 #     UndefinedBehaviorSanitizer;
 #  3. bounded runs of the fuzz targets (card command layer, whole sessions);
