@@ -61,11 +61,16 @@ limit=60
 # without it the tool is in a group of its own, which the terminal's Ctrl-C
 # (and its hang-up) never reaches, and it outlives the demo. Ctrl-C then
 # ends the tool, timeout and the demo at once, with status 130.
+# A demo killed alone (SIGTERM to its process) takes the tool with it too:
+# timeout, and the private stack, get SIGTERM when the demo ends (the
+# parent-death signal, which setpriv sets before it runs them) and pass it
+# on to the tool.
+with_demo=(setpriv --pdeathsig TERM)
 
 if reader=$(python3 scripts/readers.py card); then
   echo "(a card is in this machine's reader '$reader': scanning it; the demo stops the tool after $limit s)"
   status=0
-  timeout --foreground "$limit" "$build/quillon" "$@" || status=$?
+  "${with_demo[@]}" timeout --foreground "$limit" "$build/quillon" "$@" || status=$?
   if [ "$status" -eq 124 ]; then
     echo "(no report in $limit s: the card carries none of the known applications, or it was taken out." \
       "$build/quillon waits for the next card without a limit; Ctrl-C ends it)"
@@ -76,7 +81,7 @@ fi
 echo "(no card to scan: $reader; running on the virtual card in a private pcscd)"
 # The private stack runs as this user in a user namespace where the kernel
 # allows one, and as root through sudo where it does not.
-stack=(scripts/pcsc-stack.sh)
+stack=("${with_demo[@]}" scripts/pcsc-stack.sh)
 case $(scripts/pcsc-stack.sh access) in
   root) ;;
   userns) echo "(the private pcscd runs as $(id -un), in a user namespace: no root needed)" ;;

@@ -1348,10 +1348,18 @@ def case_demo_ctrl_c(c):
     pcscd): the demo runs the tool on it, which scans it and waits for the
     next card. Ctrl-C (the terminal's INTR character) two seconds into that
     wait ends the demo with status 130, as a shell reports an interrupted
-    command, and leaves no tool running. The demo runs the build under test
-    (QUILLON_DEMO_BUILD): no package install, no build."""
+    command, and leaves no tool running. Then again, with SIGTERM sent to
+    the demo's process alone (`kill PID` from elsewhere) while the shell
+    that started it lives on: the tool goes with the demo.
+    The demo runs the build under test (QUILLON_DEMO_BUILD): no package
+    install, no build."""
     c.pcscd.start()
     c.card("none").wait_inserted()
+    for stop in ("Ctrl-C", "SIGTERM"):
+        run_demo_and_stop(c, stop)
+
+
+def run_demo_and_stop(c, stop):
     demo = Path(c.opts.stack).resolve().parent / "demo.sh"
     env = dict(os.environ, QUILLON_DEMO_BUILD=str(Path(c.opts.quillon).resolve().parent))
     master, slave = pty.openpty()
@@ -1365,8 +1373,14 @@ def case_demo_ctrl_c(c):
         fcntl.ioctl(0, termios.TIOCSCTTY, 0)
         signal.signal(signal.SIGINT, signal.SIG_DFL)
 
-    proc = subprocess.Popen([str(demo)], stdin=slave, stdout=slave, stderr=slave, env=env,
-                            preexec_fn=on_terminal)
+    # For SIGTERM the demo is started by a shell that outlives it, as a
+    # user's shell does: a session leader that ended with the demo would
+    # have the terminal hang up its foreground group, the tool in it,
+    # whether the demo took the tool with it or not.
+    command = [str(demo)] if stop == "Ctrl-C" else \
+        ["bash", "-c", '"$0" & demo=$!; echo "(demo pid $demo)"; wait $demo; echo "(demo status $?)"; sleep 30',
+         str(demo)]
+    proc = subprocess.Popen(command, stdin=slave, stdout=slave, stderr=slave, env=env, preexec_fn=on_terminal)
     os.close(slave)
     out = bytearray()
     cond = threading.Condition()
@@ -1400,21 +1414,30 @@ def case_demo_ctrl_c(c):
         wait_output(RETRY, Limits.START["native"] + Limits.STEP)
         time.sleep(2)
         if proc.poll() is not None:
-            raise Failure(f"the demo ended with {proc.returncode} before Ctrl-C:\n" + show(bytes(out)))
+            raise Failure(f"the demo ended with {proc.returncode} before {stop}:\n" + show(bytes(out)))
         sent = time.monotonic()
-        os.write(master, b"\x03")
-        try:
-            code = proc.wait(timeout=CTRL_C_GONE)
-        except subprocess.TimeoutExpired:
-            raise Failure(f"the demo still ran {CTRL_C_GONE:g} s after Ctrl-C; its output:\n" + show(bytes(out)))
-        # A shell gives 128 + N for a command that signal N ended.
-        status = 128 - code if code < 0 else code
-        if status != 130:
-            raise Failure(f"the demo ended with status {status} after Ctrl-C, not 130; its output:\n"
+        if stop == "Ctrl-C":
+            os.write(master, b"\x03")
+            try:
+                code = proc.wait(timeout=CTRL_C_GONE)
+            except subprocess.TimeoutExpired:
+                raise Failure(f"the demo still ran {CTRL_C_GONE:g} s after Ctrl-C; its output:\n"
+                              + show(bytes(out)))
+            # A shell gives 128 + N for a command that signal N ended.
+            status = 128 - code if code < 0 else code
+            expected = 130
+        else:
+            demo_pid = int(re.search(rb"\(demo pid (\d+)\)", bytes(out)).group(1))
+            os.kill(demo_pid, signal.SIGTERM)
+            wait_output(b"(demo status ", CTRL_C_GONE)
+            status = int(re.search(rb"\(demo status (\d+)\)", bytes(out)).group(1))
+            expected = 143
+        if status != expected:
+            raise Failure(f"the demo ended with status {status} after {stop}, not {expected}; its output:\n"
                           + show(bytes(out)))
-        wait_until("no quillon left after Ctrl-C", lambda: not running_tools(c.opts.quillon),
+        wait_until(f"no quillon left after {stop}", lambda: not running_tools(c.opts.quillon),
                    timeout=max(0.0, sent + CTRL_C_GONE - time.monotonic()))
-        print(f"  Ctrl-C ended the demo (status 130) and the tool in {time.monotonic() - sent:.2f} s")
+        print(f"  {stop} ended the demo (status {status}) and the tool in {time.monotonic() - sent:.2f} s")
     finally:
         if proc.poll() is None:
             os.killpg(proc.pid, signal.SIGKILL)
