@@ -11,7 +11,9 @@ int reconnects_left = MAX_RESET_RECONNECTS;
 void allow_reset_reconnects() { reconnects_left = MAX_RESET_RECONNECTS; }
 
 bool reconnect_after_reset(LONG result, SCARDHANDLE card) {
-  if (result != static_cast<LONG>(SCARD_W_RESET_CARD) || reconnects_left <= 0) return false;
+  const bool reset = result == static_cast<LONG>(SCARD_W_RESET_CARD) ||
+                     result == static_cast<LONG>(SCARD_E_PROTO_MISMATCH);
+  if (!reset || reconnects_left <= 0) return false;
   --reconnects_left;
   DWORD active_protocol = 0;
   const LONG reconnected = SCardReconnect(card, SCARD_SHARE_SHARED, SCARD_PROTOCOL_T0 | SCARD_PROTOCOL_T1,

@@ -22,10 +22,16 @@ constexpr int MAX_RESET_RECONNECTS = 32;
 // Starts a card session's count of those reconnects.
 void allow_reset_reconnects();
 
-// When result is SCARD_W_RESET_CARD and the session may still reconnect:
+// When result tells of a reset and the session may still reconnect:
 // reconnects the handle (shared, T=0 or T=1, leaving the card as it is),
 // says so in the trace and returns true, so that the caller sends the same
-// call again. Returns false otherwise.
+// call again. Returns false otherwise. A reset shows as SCARD_W_RESET_CARD,
+// or, on an exchange that meets the reset half done, as
+// SCARD_E_PROTO_MISMATCH: pcsc-lite flags the reset to the other handles
+// first and unsets the card's protocol only once the card has answered it,
+// so a command can pass the first check and fail the second, and a
+// reconnect made in between finds the old protocol still set and leaves the
+// card without one. A reconnect negotiates it again.
 bool reconnect_after_reset(LONG result, SCARDHANDLE card);
 
 // Sends command with the protocol control block for protocol (T=0 for

@@ -253,6 +253,21 @@ TEST(Transmit, ResetByAnotherProgramIsAnsweredByAReconnectAndTheSameCommand) {
   }
 }
 
+TEST(Transmit, ResetHalfDoneShowsAsAProtocolMismatchAndIsAnsweredTheSameWay) {
+  // pcsc-lite flags another program's reset to the other handles first and
+  // unsets the card's protocol only once the card has answered the reset:
+  // a command in between fails with SCARD_E_PROTO_MISMATCH. The reconnect
+  // negotiates the protocol again and the command goes through.
+  const Connected card = connect(card_answering("9000"), true);
+  sim::fail("SCardTransmit", 1, SCARD_E_PROTO_MISMATCH);
+  std::uint8_t receive[RECEIVE_AREA_SIZE];
+  DWORD length = RECEIVE_AREA_SIZE;
+  support::Output out;
+  EXPECT_EQ(transmit_apdu(from_hex("80CA9F7F00"), receive, length, card.card, card.protocol), SCARD_S_SUCCESS);
+  EXPECT_EQ(calls_on(card.card), (std::vector<std::string>{"SCardTransmit", "SCardReconnect", "SCardTransmit"}));
+  EXPECT_EQ(out.text(), "card reset by another program: reconnected\r\nreceived: '9000' \r\n");
+}
+
 TEST(Transmit, ResetsWithoutPauseAreReconnectedAtMostTheSessionsAllowance) {
   // Another program resets the card before every exchange: the session
   // reconnects MAX_RESET_RECONNECTS times in all, then a reset fails the

@@ -413,14 +413,15 @@ class Checker {
     return v;
   }
 
-  // A call that another program's reset failed (SCARD_W_RESET_CARD) is
+  // A call that another program's reset failed (SCARD_W_RESET_CARD, or
+  // SCARD_E_PROTO_MISMATCH for a reset half done) is
   // followed, while the session's allowance lasts, by a reconnect that
   // leaves the card as it is and, when that succeeds, by the same call
   // again, which again checks. Returns the call that stands, or null at the
   // end of the record.
   template <typename Again>
   const sim::Call* settle(SCARDHANDLE card, const sim::Call* c, Again again) {
-    while (c->result == SCARD_W_RESET_CARD && reconnects_left_ > 0) {
+    while ((c->result == SCARD_W_RESET_CARD || c->result == SCARD_E_PROTO_MISMATCH) && reconnects_left_ > 0) {
       --reconnects_left_;
       const sim::Call* r = next(card);
       if (r == nullptr) return nullptr;
